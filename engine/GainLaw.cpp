@@ -1,0 +1,96 @@
+// Gain law and look-ahead delay: the programme power becomes the leveler
+// gain, which scales the input delayed by 34 ms.
+#include <cmath>
+
+#include "LevelerCore.h"
+#include "Numerics.h"
+
+using namespace orvanta;
+
+namespace {
+// A correction at or below this counts as zero.
+constexpr double kZeroCorrection = 1e-8;
+}  // namespace
+
+void LevelerCore::updateMixMode() {
+    if (correctionHigh > kZeroCorrection || correctionLow > kZeroCorrection) {
+        staticGainMode = 0;
+        // A log-law branch at 100 % correction keeps the linear law: both give
+        // the same gain there.
+        switch (mixMode) {
+            case 0:
+                highUsesLogLaw = lowUsesLogLaw = 0;
+                break;
+            case 1:
+                highUsesLogLaw = 0;
+                lowUsesLogLaw = correctionLow < 1.0;
+                break;
+            case 2:
+                lowUsesLogLaw = 0;
+                highUsesLogLaw = correctionHigh < 1.0;
+                break;
+            case 3:
+                highUsesLogLaw = correctionHigh < 1.0;
+                lowUsesLogLaw = correctionLow < 1.0;
+                break;
+            default:
+                break;  // an unknown mode keeps the laws it had
+        }
+    } else {
+        staticGainMode = 1;
+        highUsesLogLaw = lowUsesLogLaw = 0;
+    }
+    updateGainLaw();
+}
+
+void LevelerCore::updateGainLaw() {
+    // Uncorrected share of the gain, target - input, as a natural-log exponent.
+    const double fixedExponent = static_cast<double>(targetLevel - inputLevel) * kLn10Over20;
+
+    // Log law: gain in dB = k (target - L) + (1 - k)(target - input).
+    if (highUsesLogLaw) {
+        highLogOffset = static_cast<float>(correctionHigh * kLn10Over20 * targetLevel +
+                                           (1.0 - correctionHigh) * fixedExponent);
+        highLogSlope = static_cast<float>(-0.5 * correctionHigh);
+    }
+    if (lowUsesLogLaw) {
+        lowLogOffset = static_cast<float>(correctionLow * kLn10Over20 * targetLevel +
+                                          (1.0 - correctionLow) * fixedExponent);
+        lowLogSlope = static_cast<float>(-0.5 * correctionLow);
+    }
+
+    // Linear law: gain = k T / sqrt(P) + (1 - k) T / I.
+    if (!(highUsesLogLaw && lowUsesLogLaw)) {
+        const double targetOverInput = targetAmplitude * inputAmplitudeInverse;
+        if (!highUsesLogLaw) {
+            highLinearScale = quantize(targetAmplitude * correctionHigh, 1.0);
+            highLinearOffset = quantize((1.0 - correctionHigh) * targetOverInput, 1.0);
+        }
+        if (!lowUsesLogLaw) {
+            lowLinearScale = quantize(targetAmplitude * correctionLow, 1.0);
+            lowLinearOffset = quantize((1.0 - correctionLow) * targetOverInput, 1.0);
+        }
+        staticGain = quantize(targetOverInput, 4.0);
+        if (maxGain < staticGain) staticGain = maxGain;
+    }
+    initDetector();
+}
+
+void LevelerCore::computeLevelerGain(double programmePower) {
+    double gain;
+    if (programmePower > inputPower) {
+        gain = highUsesLogLaw
+                   ? std::exp(std::log(programmePower) * highLogSlope + highLogOffset)
+                   : highLinearScale / std::sqrt(programmePower) + highLinearOffset;
+    } else {
+        gain = lowUsesLogLaw ? std::exp(std::log(programmePower) * lowLogSlope + lowLogOffset)
+                             : lowLinearScale / std::sqrt(programmePower) + lowLinearOffset;
+    }
+    const float rounded = static_cast<float>(gain);
+    levelerGain = rounded > maxGain ? maxGain : rounded;
+    antiDenormal = -antiDenormal;
+}
+
+void LevelerCore::advanceLookahead() {
+    lookaheadIndex = lookaheadIndex > lookaheadLast ? 0 : static_cast<uint16_t>(lookaheadIndex + 1);
+}

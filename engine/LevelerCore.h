@@ -1,0 +1,182 @@
+// LevelerCore: the whole signal-processing state of one channel group.
+//
+// K-weighted loudness detector -> gain law -> 34 ms look-ahead delay ->
+// 4-phase true-peak estimator -> look-ahead true-peak limiter.
+//
+// Mono and stereo instances own one engine; a 5.1 instance owns two (see
+// Surround51), the second of which only limits the LFE channel.
+//
+// Numerics are part of the result: filters run in single precision, levels
+// and coefficients are stored in single precision, smoother steps are formed
+// in double precision from the stored values and rounded once when stored.
+// Build with -ffp-contract=off.
+//
+// Threads: the engine takes no locks and allocates only in the constructor,
+// setSampleRate and reset. Every operation must be called from one thread at
+// a time; front ends hand parameter changes to the audio thread themselves.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+class LevelerCore {
+public:
+    // Channel counts of one group: up to six audio channels, of which up to
+    // five feed the detector and the limiter's sample rings.
+    static constexpr int kAudioChannels = 6;
+    static constexpr int kDetectorChannels = 5;
+    static constexpr int kLimitedChannels = 5;
+    static constexpr int kTruePeakTaps = 12;
+
+    LevelerCore();
+    LevelerCore(const LevelerCore&) = delete;
+    LevelerCore& operator=(const LevelerCore&) = delete;
+
+    void setSampleRate(float hz);
+    void reset();
+
+    void setTargetLevel(float lufs);
+    void setTruePeak(float dbtp);
+    void setMaxGain(float db);
+    void setFreezeLevel(float lufs);
+    void setInputLevel(float lufs);
+    void setCorrectionHigh(float percent);
+    void setCorrectionLow(float percent);
+    void setMixMode(int mode);
+    void setLfeGain(float db);
+    void setChannelShare(float share);
+
+    // Samples between an input sample and its output: look-ahead delay +
+    // limiter look-ahead + the estimator's centre tap.
+    uint32_t latency() const;
+
+    // Processing loops. A count of 0 or less processes nothing. Every input
+    // sample is read before the output at the same index is written, so an
+    // output buffer may be its own channel's input buffer.
+    void processMono(const float* input, float* output, int32_t count);
+    void processStereo(const float* inL, const float* inR, float* outL, float* outR,
+                       int32_t count);
+    // Main engine of a 5.1 group. Channel order: front left, front right,
+    // centre, LFE, back left, back right. Hands the LFE over to the LFE engine
+    // through lfeCentreOut (the LFE centre samples) and lfePeakOut (the
+    // unscaled LFE peaks); Surround51 wires the two engines together.
+    void processSurround(const float* const inputs[6], float* const outputs[6],
+                         float* lfeCentreOut, float* lfePeakOut, int32_t count);
+    // LFE engine of a 5.1 group: limits the LFE centre samples with the
+    // handed-over peaks and writes the limited LFE.
+    void limitLfe(const float* lfeCentre, const float* lfePeak, float* lfeOut,
+                  int32_t count);
+
+    // Read access for tests, benchmarks and diagnostics.
+    float getSampleRate() const { return sampleRate; }
+    float getLevelerGain() const { return levelerGain; }
+    float getEnvelope() const { return envelope; }
+    float getCeiling() const { return ceiling; }
+    float getOutScale() const { return outScale; }
+    int getMixMode() const { return mixMode; }
+
+private:
+    friend struct LevelerCoreProbe;  // white-box access for the engine tests
+
+    // Which level a previous peak must exceed to restart the look-ahead
+    // window early.
+    enum class WatchedLevel : uint8_t { WindowStart, WindowPeak, Envelope };
+
+    // ---- set-up (LevelerCore.cpp) ----
+    void updateGainLaw();
+    void updateMixMode();
+    void clearSignalState();
+    void resizeBuffers();
+    void restartLimiter();
+
+    // ---- detector (Detector.cpp) ----
+    void designKWeighting(float rate);
+    void initDetector();
+    // One detector step; returns the calibrated channel power. A sample whose
+    // filter or power values overflow is rejected: the channel's filter
+    // memories clear, its levels hold, and `rejected` is set.
+    float detectChannel(int d, float x, bool& rejected);
+
+    // ---- gain law and look-ahead delay (GainLaw.cpp) ----
+    void computeLevelerGain(double programmePower);
+    void advanceLookahead();
+
+    // ---- true-peak estimator (TruePeak.cpp) ----
+    // Writes the gained samples of `channels` rings, returns the largest
+    // magnitude over the counted rings (NaN when a counted centre is NaN) and
+    // their centre samples. `lfePeak`, when not null, receives the peak of
+    // ring 3 alone.
+    float estimateTruePeak(const float* gained, int channels, uint32_t countedMask,
+                           float* centres, float* lfePeak);
+    // Overflow recovery for the group: envelope to 32, delay lines and
+    // filter memories cleared; returns the scaled peak to hand on (ceiling).
+    float recoverFromOverflow();
+
+    // ---- limiter (Limiter.cpp) ----
+    void limitSample(float p, const float* centres, float* outputs, int channels);
+    void limitBlock();
+    float watchedValue() const;
+
+    // ---- fields, in declaration order of the engine's data model ----
+    std::vector<float> levelRing, peakRing, sampleRing[kLimitedChannels];
+    std::vector<float> tpRing[kAudioChannels];
+    std::vector<float> lookaheadDelay[kAudioChannels];
+
+    float ceiling, releaseFloor, floorKnee, holdMin, floorMin, blockFloor;
+    float sampleRate;
+    float outScale;
+
+    float shelfA1, shelfA2, shelfB0, shelfB1, shelfB2;
+    float highPassA1, highPassA2;
+    float shelfState1[kDetectorChannels], shelfState2[kDetectorChannels];
+    float highPassState1[kDetectorChannels], highPassState2[kDetectorChannels];
+    float fastPower[kDetectorChannels], heldPower[kDetectorChannels];
+    float slowPower[kDetectorChannels], kPower[kDetectorChannels];
+    float calibrationTarget[kDetectorChannels], calibration[kDetectorChannels];
+
+    double coef100ms, coef500ms, coef800ms, coef8s;
+    double targetAmplitude;
+    float targetLevel;
+    float maxGain;
+    float freezeThreshold;
+    float freezeLevel;
+    float inputLevel;
+    double inputAmplitudeInverse;
+    double inputPower;
+    double correctionHigh, correctionLow;
+    double highLinearScale, lowLinearScale;
+    float staticGain;
+    double highLinearOffset, lowLinearOffset, highLogOffset, lowLogOffset;
+    double highLogSlope, lowLogSlope;
+    float lfeGain;
+    float channelShare;
+    float levelerGain;
+    float antiDenormal;
+    int32_t startupCount[kDetectorChannels];
+    uint16_t gapCount[kDetectorChannels];
+    uint16_t gapHoldLength;
+    uint16_t lookaheadLength;
+    uint16_t lookaheadLast;
+    uint16_t lookaheadIndex;
+    int8_t mixMode;
+    uint8_t highUsesLogLaw, lowUsesLogLaw, staticGainMode;
+
+    // limiter lengths and counters
+    uint16_t limLen, limLast, windowCount, holdLen, holdCount, longHoldLen, longHoldCount;
+    uint8_t blockHoldLen, blockHoldCount;
+
+    // limiter levels (scaled domain: amplitude x 31.999996185302734)
+    float windowStart, shortHold, longHold, holdLevel, peakTarget, peakMemory, blockHold;
+    float releaseZone, creepLimit, windowPeak, levelRef;
+    WatchedLevel watchedLevel;
+    float lastPeak;
+    double attackDiv, releaseCoef, levelRise, levelFall, attackStep;
+    float attackGoal, quietLevel, quietGate, levelGate, levelGateActive, envelope;
+    float slowPeak, slowHold;
+    uint8_t quietBlocks, quietHang, gateHang;
+    uint32_t levelHang;
+    uint16_t floorHang, refHang;
+    uint16_t limPos;
+    uint8_t tpWrite, tpCentre;
+    bool floorPending, refArm, attackFlag;
+};

@@ -1,0 +1,96 @@
+// True-peak estimator: a 12-tap, 4-phase interpolator over a 12-sample ring
+// per channel. The four phases lie between the centre sample (6 samples
+// behind the newest) and its newer neighbour; the peak is the largest
+// magnitude among them and the centre sample.
+#include <cmath>
+
+#include "LevelerCore.h"
+#include "Numerics.h"
+
+using namespace orvanta;
+
+namespace {
+
+// Row k multiplies the sample written k samples before the newest one.
+// Each phase column sums to 1 (a constant passes with unit gain); row 11 - k
+// is row k with its phases reversed.
+constexpr float kInterpolator[LevelerCore::kTruePeakTaps][4] = {
+    {-0.0220665932f, -0.0321273804f, -0.0291595459f, -0.0165920258f},
+    {0.0420572758f, 0.0604727268f, 0.0530773401f, 0.0285004377f},
+    {-0.0722943544f, -0.10719502f, -0.0968155861f, -0.0532443523f},
+    {0.109519362f, 0.165168524f, 0.152565241f, 0.0861662626f},
+    {-0.178005934f, -0.256623149f, -0.23108232f, -0.129134774f},
+    {0.953251123f, 0.787033796f, 0.534685493f, 0.251843691f},
+    {0.251843691f, 0.534685493f, 0.787033796f, 0.953251123f},
+    {-0.129134774f, -0.23108232f, -0.256623149f, -0.178005934f},
+    {0.0861662626f, 0.152565241f, 0.165168524f, 0.109519362f},
+    {-0.0532443523f, -0.0968155861f, -0.10719502f, -0.0722943544f},
+    {0.0285004377f, 0.0530773401f, 0.0604727268f, 0.0420572758f},
+    {-0.0165920258f, -0.0291595459f, -0.0321273804f, -0.0220665932f},
+};
+
+constexpr int kRingSize = LevelerCore::kTruePeakTaps;
+constexpr int kCentreTap = 6;
+constexpr int kLfeRing = 3;
+
+// The four interpolated values of one ring, newest sample at slot `newest`.
+// Sums are formed in single precision from row 0 to row 11.
+inline void interpolatePhases(const float* ring, int newest, float phase[4]) {
+    int slot = newest;
+    const float first = ring[slot];
+    for (int p = 0; p < 4; ++p) phase[p] = kInterpolator[0][p] * first;
+    for (int k = 1; k < kRingSize; ++k) {
+        slot = slot == 0 ? kRingSize - 1 : slot - 1;
+        const float sample = ring[slot];
+        for (int p = 0; p < 4; ++p) phase[p] = phase[p] + kInterpolator[k][p] * sample;
+    }
+}
+
+}  // namespace
+
+float LevelerCore::estimateTruePeak(const float* gained, int channels, uint32_t countedMask,
+                                    float* centres, float* lfePeak) {
+    const int newest = tpWrite;
+    tpCentre = static_cast<uint8_t>(newest > 5 ? newest - kCentreTap : newest + kCentreTap);
+
+    float peak = 0.0f;
+    for (int ch = 0; ch < channels; ++ch) {
+        float* ring = tpRing[ch].data();
+        ring[newest] = gained[ch];
+        float phase[4];
+        interpolatePhases(ring, newest, phase);
+        const float centre = ring[tpCentre];
+        centres[ch] = centre;
+
+        if (countedMask & (1u << ch)) {
+            // A NaN phase is left out (the comparison fails); a NaN centre
+            // makes the peak NaN, and no later comparison replaces it.
+            for (int p = 0; p < 4; ++p) {
+                const float magnitude = std::fabs(phase[p]);
+                if (magnitude > peak) peak = magnitude;
+            }
+            const float centreMagnitude = std::fabs(centre);
+            if (std::isnan(centreMagnitude)) {
+                peak = centreMagnitude;
+            } else if (centreMagnitude > peak) {
+                peak = centreMagnitude;
+            }
+        }
+        if (lfePeak != nullptr && ch == kLfeRing) {
+            float lfe = std::fabs(centre);
+            for (int p = 0; p < 4; ++p) {
+                const float magnitude = std::fabs(phase[p]);
+                if (magnitude > lfe) lfe = magnitude;
+            }
+            *lfePeak = lfe;
+        }
+    }
+    tpWrite = static_cast<uint8_t>(tpWrite > 10 ? 0 : tpWrite + 1);
+    return peak;
+}
+
+float LevelerCore::recoverFromOverflow() {
+    envelope = 32.0f;
+    clearSignalState();
+    return ceiling;
+}

@@ -1,0 +1,35 @@
+#!/bin/bash
+# Installs the Debian packages that building and testing need, when they are
+# missing. As root it runs apt-get; otherwise it prints the command and fails.
+set -euo pipefail
+
+native=(cmake g++ g++-multilib make pkg-config libgtest-dev libbenchmark-dev
+        ladspa-sdk qemu-user sox ffmpeg libcairo2-dev libx11-dev libxtst-dev
+        xvfb xdotool imagemagick fonts-liberation ardour)
+foreign=(libcairo2-dev:i386 libx11-dev:i386)
+
+missing=()
+for p in "${native[@]}" "${foreign[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+need_i386=0
+for p in "${missing[@]}"; do [[ "$p" == *:i386 ]] && need_i386=1; done
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Missing packages. Run as root:" >&2
+  [ $need_i386 -eq 1 ] && echo "  dpkg --add-architecture i386 && apt-get update" >&2
+  echo "  apt-get install -y ${missing[*]}" >&2
+  exit 1
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+if [ $need_i386 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
+echo "Installing: ${missing[*]}"
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${missing[@]}"
