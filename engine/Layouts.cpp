@@ -148,6 +148,7 @@ void LevelerCore::limitLfe(const float* lfeCentre, const float* lfePeak, float* 
         float scaled;
         // The LFE engine's reduced recovery: nothing of it but the limiter runs.
         if (isOverflow(peak)) {
+            ++overflowRecoveries;
             scaled = ceiling;
             envelope = 32.0f;
             centre = 0.0f;

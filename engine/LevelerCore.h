@@ -74,6 +74,8 @@ public:
     float getCeiling() const { return ceiling; }
     float getOutScale() const { return outScale; }
     int getMixMode() const { return mixMode; }
+    // Samples on which the overflow recovery ran since construction.
+    uint32_t overflowRecoveryCount() const { return overflowRecoveries; }
 
 private:
     friend struct LevelerCoreProbe;  // white-box access for the engine tests
@@ -179,4 +181,6 @@ private:
     uint16_t limPos;
     uint8_t tpWrite, tpCentre;
     bool floorPending, refArm, attackFlag;
+
+    uint32_t overflowRecoveries = 0;  // diagnostics only
 };

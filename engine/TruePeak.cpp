@@ -90,6 +90,7 @@ float LevelerCore::estimateTruePeak(const float* gained, int channels, uint32_t 
 }
 
 float LevelerCore::recoverFromOverflow() {
+    ++overflowRecoveries;
     envelope = 32.0f;
     clearSignalState();
     return ceiling;

@@ -1,0 +1,96 @@
+// One bad sample on a running engine: NaN, infinities and finite samples
+// whose square overflows must not damage the detector or silence the output.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "Probe.h"
+#include "Signals.h"
+
+using P = LevelerCoreProbe;
+
+namespace {
+
+constexpr int kRate = 48000;
+
+// Speech-like programme: a tone whose level steps every 300 ms.
+std::vector<float> programme(int samples) {
+    std::vector<float> out(samples);
+    const double levels[] = {0.05, 0.3, 0.1, 0.02, 0.2};
+    for (int i = 0; i < samples; ++i) {
+        const double amplitude = levels[(i / (kRate * 3 / 10)) % 5];
+        out[i] = static_cast<float>(amplitude * (std::sin(2.0 * testsig::kPi * 310.0 * i / kRate) +
+                                                 0.5 * std::sin(2.0 * testsig::kPi * 2210.0 * i / kRate)));
+    }
+    return out;
+}
+
+bool detectorFinite(LevelerCore& e) {
+    for (int d = 0; d < 5; ++d) {
+        for (float v : {P::fastPower(e)[d], P::heldPower(e)[d], P::slowPower(e)[d], P::kPower(e)[d],
+                        P::calibration(e)[d], P::calibrationTarget(e)[d], P::highPassState1(e)[d],
+                        P::highPassState2(e)[d], P::shelfState1(e)[d], P::shelfState2(e)[d]})
+            if (!std::isfinite(v)) return false;
+    }
+    return std::isfinite(e.getLevelerGain());
+}
+
+double rms(const std::vector<float>& x, int from, int to) {
+    double sum = 0.0;
+    for (int i = from; i < to; ++i) sum += double(x[i]) * x[i];
+    return std::sqrt(sum / (to - from));
+}
+
+}  // namespace
+
+TEST(Robustness, OneBadSampleOnARunningEngine) {
+    const int total = 8 * kRate;
+    const int badAt = 3 * kRate + 1234;
+    const std::vector<float> clean = programme(total);
+
+    LevelerCore healthy;
+    healthy.setMaxGain(12.0f);
+    std::vector<float> reference(total);
+    healthy.processMono(clean.data(), reference.data(), total);
+
+    for (float bad : {NAN, INFINITY, -INFINITY, 1e20f, 1e30f, -3.4e38f}) {
+        SCOPED_TRACE(bad);
+        LevelerCore e;
+        e.setMaxGain(12.0f);
+        std::vector<float> in = clean, out(total);
+        in[badAt] = bad;
+        for (int i = 0; i < total; i += 64) {
+            e.processMono(&in[i], &out[i], 64);
+            ASSERT_TRUE(detectorFinite(e)) << "at sample " << i;
+        }
+        for (float y : out) ASSERT_TRUE(std::isfinite(y));
+
+        // Audio is back within the latency plus 100 ms ...
+        const int back = badAt + static_cast<int>(e.latency()) + kRate / 10;
+        EXPECT_NEAR(testsig::db(rms(out, back, back + kRate / 10) / rms(reference, back, back + kRate / 10)), 0.0, 0.5);
+        // ... and the detector keeps working: seconds later the gain is the healthy engine's.
+        EXPECT_NEAR(testsig::db(e.getLevelerGain() / healthy.getLevelerGain()), 0.0, 0.05);
+        EXPECT_NEAR(testsig::db(rms(out, total - kRate, total) / rms(reference, total - kRate, total)), 0.0, 0.05);
+    }
+}
+
+TEST(Robustness, BadSamplesInStereoAndSurround) {
+    LevelerCore stereo;
+    std::vector<float> l = programme(kRate), r = programme(kRate), outL(kRate), outR(kRate);
+    l[1000] = NAN;
+    r[2000] = 1e30f;
+    stereo.processStereo(l.data(), r.data(), outL.data(), outR.data(), kRate);
+    EXPECT_TRUE(detectorFinite(stereo));
+    for (int i = 0; i < kRate; ++i) ASSERT_TRUE(std::isfinite(outL[i]) && std::isfinite(outR[i]));
+}
+
+TEST(Robustness, BlockSizesZeroOneAndHuge) {
+    LevelerCore a, b;
+    const std::vector<float> in = programme(100000);
+    std::vector<float> whole(100000), single(100000);
+    a.processMono(in.data(), whole.data(), 0);
+    a.processMono(in.data(), whole.data(), -5);
+    a.processMono(in.data(), whole.data(), 100000);
+    for (int i = 0; i < 100000; ++i) b.processMono(&in[i], &single[i], 1);
+    for (int i = 0; i < 100000; ++i) ASSERT_TRUE(testsig::sameBits(whole[i], single[i])) << i;
+}
