@@ -2,6 +2,7 @@
 # Debian 12 machine (packages), build both architectures and run.
 BUILD     := build
 BUILD32   := $(BUILD)/i386
+SYSROOT32 := $(CURDIR)/$(BUILD)/i386-sysroot
 JOBS      ?= $(shell nproc)
 PREFIX    ?=
 CMAKE_ARGS ?=
@@ -13,14 +14,17 @@ all: build
 deps:
 	@bash tools/install-deps.sh
 
+$(SYSROOT32)/.complete:
+	bash tools/i386-sysroot.sh $(SYSROOT32)
+
 $(BUILD32)/CMakeCache.txt:
 	cmake -S . -B $(BUILD32) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/i386.cmake \
-	  -DORVANTA_PLUGIN_OUTPUT_DIR=$(CURDIR)/$(BUILD)/plugins $(CMAKE_ARGS)
+	  -DORVANTA_PLUGIN_OUTPUT_DIR=$(CURDIR)/$(BUILD)/plugins -DORVANTA_I386_SYSROOT=$(SYSROOT32) $(CMAKE_ARGS)
 
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DORVANTA_I386_DIR=$(CURDIR)/$(BUILD32) $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD) -DORVANTA_I386_DIR=$(CURDIR)/$(BUILD32) -DORVANTA_I386_SYSROOT=$(SYSROOT32) $(CMAKE_ARGS)
 
-configure: deps $(BUILD32)/CMakeCache.txt $(BUILD)/CMakeCache.txt
+configure: deps $(SYSROOT32)/.complete $(BUILD32)/CMakeCache.txt $(BUILD)/CMakeCache.txt
 
 build: configure
 	cmake --build $(BUILD32) -j $(JOBS)

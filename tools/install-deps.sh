@@ -6,18 +6,18 @@ set -euo pipefail
 native=(cmake g++ g++-multilib make pkg-config libgtest-dev libbenchmark-dev
         ladspa-sdk qemu-user sox ffmpeg libcairo2-dev libx11-dev libxtst-dev
         xvfb xdotool imagemagick fonts-liberation ardour)
-foreign=(libcairo2-dev:i386 libx11-dev:i386)
+# The i386 editor's libraries are unpacked by tools/i386-sysroot.sh, not
+# installed: that needs only the i386 package lists (added below).
 
 missing=()
-for p in "${native[@]}" "${foreign[@]}"; do
+for p in "${native[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
     missing+=("$p")
   fi
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
 need_i386=0
-for p in "${missing[@]}"; do [[ "$p" == *:i386 ]] && need_i386=1; done
+dpkg --print-foreign-architectures | grep -qx i386 || need_i386=1
+[ ${#missing[@]} -eq 0 ] && [ $need_i386 -eq 0 ] && exit 0
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "Missing packages. Run as root:" >&2
@@ -30,6 +30,10 @@ export DEBIAN_FRONTEND=noninteractive
 if [ $need_i386 -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
-echo "Installing: ${missing[*]}"
-apt-get update -q
-apt-get install -y -q --no-install-recommends "${missing[@]}"
+# A package list that fails to download (a mirror in mid-sync) is not fatal:
+# apt keeps the lists it has.
+apt-get update -q || echo "apt-get update reported errors; going on with the lists it has" >&2
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
