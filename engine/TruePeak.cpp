@@ -33,17 +33,36 @@ constexpr int kRingSize = LevelerCore::kTruePeakTaps;
 constexpr int kCentreTap = 6;
 constexpr int kLfeRing = 3;
 
+// Four single-precision lanes, one per phase. Lane-wise products and sums
+// are the same IEEE operations as the scalar ones, so the result does not
+// depend on whether the compiler maps them to vector instructions.
+typedef float PhaseLanes __attribute__((vector_size(16)));
+
+constexpr PhaseLanes kRowLanes[kRingSize] = {
+    {kInterpolator[0][0], kInterpolator[0][1], kInterpolator[0][2], kInterpolator[0][3]},
+    {kInterpolator[1][0], kInterpolator[1][1], kInterpolator[1][2], kInterpolator[1][3]},
+    {kInterpolator[2][0], kInterpolator[2][1], kInterpolator[2][2], kInterpolator[2][3]},
+    {kInterpolator[3][0], kInterpolator[3][1], kInterpolator[3][2], kInterpolator[3][3]},
+    {kInterpolator[4][0], kInterpolator[4][1], kInterpolator[4][2], kInterpolator[4][3]},
+    {kInterpolator[5][0], kInterpolator[5][1], kInterpolator[5][2], kInterpolator[5][3]},
+    {kInterpolator[6][0], kInterpolator[6][1], kInterpolator[6][2], kInterpolator[6][3]},
+    {kInterpolator[7][0], kInterpolator[7][1], kInterpolator[7][2], kInterpolator[7][3]},
+    {kInterpolator[8][0], kInterpolator[8][1], kInterpolator[8][2], kInterpolator[8][3]},
+    {kInterpolator[9][0], kInterpolator[9][1], kInterpolator[9][2], kInterpolator[9][3]},
+    {kInterpolator[10][0], kInterpolator[10][1], kInterpolator[10][2], kInterpolator[10][3]},
+    {kInterpolator[11][0], kInterpolator[11][1], kInterpolator[11][2], kInterpolator[11][3]},
+};
+
 // The four interpolated values of one ring, newest sample at slot `newest`.
 // Sums are formed in single precision from row 0 to row 11.
-inline void interpolatePhases(const float* ring, int newest, float phase[4]) {
+inline PhaseLanes interpolatePhases(const float* ring, int newest) {
+    PhaseLanes sum = kRowLanes[0] * ring[newest];
     int slot = newest;
-    const float first = ring[slot];
-    for (int p = 0; p < 4; ++p) phase[p] = kInterpolator[0][p] * first;
     for (int k = 1; k < kRingSize; ++k) {
         slot = slot == 0 ? kRingSize - 1 : slot - 1;
-        const float sample = ring[slot];
-        for (int p = 0; p < 4; ++p) phase[p] = phase[p] + kInterpolator[k][p] * sample;
+        sum = sum + kRowLanes[k] * ring[slot];
     }
+    return sum;
 }
 
 }  // namespace
@@ -57,8 +76,7 @@ float LevelerCore::estimateTruePeak(const float* gained, int channels, uint32_t 
     for (int ch = 0; ch < channels; ++ch) {
         float* ring = tpRing[ch].data();
         ring[newest] = gained[ch];
-        float phase[4];
-        interpolatePhases(ring, newest, phase);
+        const PhaseLanes phase = interpolatePhases(ring, newest);
         const float centre = ring[tpCentre];
         centres[ch] = centre;
 
