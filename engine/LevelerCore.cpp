@@ -107,17 +107,20 @@ LevelerCore::LevelerCore() {
 // ---------------------------------------------------------------- setters
 
 void LevelerCore::setTargetLevel(float lufs) {
+    if (!std::isfinite(lufs)) return;  // a non-finite setting would poison the audio
     targetLevel = lufs + kLoudnessOffsetLu;
     targetAmplitude = quantize(std::exp(static_cast<double>(targetLevel) * kLn10Over20), 1.0);
     updateGainLaw();
 }
 
 void LevelerCore::setMaxGain(float db) {
+    if (!std::isfinite(db)) return;  // a non-finite setting would poison the audio
     maxGain = quantize(std::exp(static_cast<double>(db) * kLn10Over20), 16.0);
     updateGainLaw();
 }
 
 void LevelerCore::setInputLevel(float lufs) {
+    if (!std::isfinite(lufs)) return;  // a non-finite setting would poison the audio
     inputLevel = lufs + kLoudnessOffsetLu;
     const double amplitude = std::exp(static_cast<double>(inputLevel) * kLn10Over20);
     inputPower = static_cast<float>(amplitude * amplitude);
@@ -126,6 +129,7 @@ void LevelerCore::setInputLevel(float lufs) {
 }
 
 void LevelerCore::setFreezeLevel(float lufs) {
+    if (!std::isfinite(lufs)) return;  // a non-finite setting would poison the audio
     freezeLevel = lufs;
     // Per-channel share of the freeze level's power: share x 10^((L + 0.691)/10).
     const float powerExponent = 2.0f * (lufs + kLoudnessOffsetLu);
@@ -144,11 +148,13 @@ double correctionFraction(float percent) {
 }  // namespace
 
 void LevelerCore::setCorrectionHigh(float percent) {
+    if (std::isnan(percent)) return;
     correctionHigh = correctionFraction(percent);
     updateMixMode();
 }
 
 void LevelerCore::setCorrectionLow(float percent) {
+    if (std::isnan(percent)) return;
     correctionLow = correctionFraction(percent);
     updateMixMode();
 }
@@ -160,10 +166,12 @@ void LevelerCore::setMixMode(int mode) {
 }
 
 void LevelerCore::setLfeGain(float db) {
+    if (!std::isfinite(db)) return;  // a non-finite setting would poison the audio
     lfeGain = quantize(std::exp(static_cast<double>(db) * kLn10Over20), 16.0);
 }
 
 void LevelerCore::setChannelShare(float share) {
+    if (!std::isfinite(share)) return;  // a non-finite setting would poison the audio
     channelShare = share;
     setFreezeLevel(freezeLevel);
     initDetector();

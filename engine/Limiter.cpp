@@ -49,6 +49,7 @@ inline float product(float level, double factor) {
 }  // namespace
 
 void LevelerCore::setTruePeak(float dbtp) {
+    if (!std::isfinite(dbtp)) return;  // a non-finite ceiling would poison the limiter
     const double amplitude = std::exp(static_cast<double>(dbtp) * kLn10Over20);
     const double scaled = amplitude * static_cast<double>(kScaledFullScale);
     const float newCeiling = quantize(scaled, 256.0);

@@ -94,3 +94,23 @@ TEST(Robustness, BlockSizesZeroOneAndHuge) {
     for (int i = 0; i < 100000; ++i) b.processMono(&in[i], &single[i], 1);
     for (int i = 0; i < 100000; ++i) ASSERT_TRUE(testsig::sameBits(whole[i], single[i])) << i;
 }
+
+TEST(Robustness, NonFiniteSettingsAreIgnored) {
+    LevelerCore plain, poked;
+    for (float bad : {NAN, INFINITY, -INFINITY}) {
+        poked.setTargetLevel(bad);
+        poked.setTruePeak(bad);
+        poked.setMaxGain(bad);
+        poked.setFreezeLevel(bad);
+        poked.setInputLevel(bad);
+        poked.setLfeGain(bad);
+        poked.setChannelShare(bad);
+    }
+    poked.setCorrectionHigh(NAN);
+    poked.setCorrectionLow(NAN);
+    const std::vector<float> in = programme(kRate);
+    std::vector<float> a(kRate), b(kRate);
+    plain.processMono(in.data(), a.data(), kRate);
+    poked.processMono(in.data(), b.data(), kRate);
+    for (int i = 0; i < kRate; ++i) ASSERT_TRUE(testsig::sameBits(a[i], b[i])) << i;
+}
