@@ -1,0 +1,79 @@
+#include "AllocationCounter.h"
+
+#include <cstdlib>
+#include <new>
+
+extern "C" {
+void* __libc_malloc(size_t size);
+void* __libc_calloc(size_t count, size_t size);
+void* __libc_realloc(void* block, size_t size);
+}
+
+namespace {
+// Plain thread-local data with constant initialisation: safe to touch from
+// inside malloc at any time.
+thread_local size_t allocationCount = 0;
+thread_local int countingDepth = 0;
+
+void noteAllocation() {
+    if (countingDepth > 0) ++allocationCount;
+}
+
+void* allocateOrThrow(size_t size) {
+    noteAllocation();
+    if (void* block = __libc_malloc(size ? size : 1)) return block;
+    throw std::bad_alloc();
+}
+
+void* allocateAlignedOrThrow(size_t size, std::align_val_t alignment) {
+    noteAllocation();
+    void* block = nullptr;
+    if (posix_memalign(&block, static_cast<size_t>(alignment), size ? size : 1) != 0)
+        throw std::bad_alloc();
+    return block;
+}
+}  // namespace
+
+AllocationCounter::AllocationCounter() : startCount(allocationCount) { ++countingDepth; }
+AllocationCounter::~AllocationCounter() { --countingDepth; }
+size_t AllocationCounter::allocations() const { return allocationCount - startCount; }
+
+extern "C" {
+void* malloc(size_t size) {
+    noteAllocation();
+    return __libc_malloc(size);
+}
+void* calloc(size_t count, size_t size) {
+    noteAllocation();
+    return __libc_calloc(count, size);
+}
+void* realloc(void* block, size_t size) {
+    noteAllocation();
+    return __libc_realloc(block, size);
+}
+}
+
+void* operator new(size_t size) { return allocateOrThrow(size); }
+void* operator new[](size_t size) { return allocateOrThrow(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+    noteAllocation();
+    return __libc_malloc(size ? size : 1);
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+    noteAllocation();
+    return __libc_malloc(size ? size : 1);
+}
+void* operator new(size_t size, std::align_val_t alignment) {
+    return allocateAlignedOrThrow(size, alignment);
+}
+void* operator new[](size_t size, std::align_val_t alignment) {
+    return allocateAlignedOrThrow(size, alignment);
+}
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, size_t) noexcept { std::free(block); }
+void operator delete[](void* block, size_t) noexcept { std::free(block); }
+void operator delete(void* block, std::align_val_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::align_val_t) noexcept { std::free(block); }
+void operator delete(void* block, size_t, std::align_val_t) noexcept { std::free(block); }
+void operator delete[](void* block, size_t, std::align_val_t) noexcept { std::free(block); }

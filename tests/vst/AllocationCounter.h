@@ -1,0 +1,19 @@
+// Counts heap allocations made on the current thread while a counter is
+// alive: every form of operator new and malloc, calloc and realloc, also
+// those made inside a dlopen'ed effect library (the test program exports its
+// replacements, so the library binds to them).
+#pragma once
+
+#include <cstddef>
+
+class AllocationCounter {
+public:
+    AllocationCounter();
+    ~AllocationCounter();
+    AllocationCounter(const AllocationCounter&) = delete;
+    AllocationCounter& operator=(const AllocationCounter&) = delete;
+    size_t allocations() const;
+
+private:
+    size_t startCount;
+};

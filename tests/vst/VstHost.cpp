@@ -1,0 +1,95 @@
+#include "VstHost.h"
+
+#include <dlfcn.h>
+
+#include <cstring>
+
+namespace vsthost {
+
+HostAnswers& answers() {
+    static HostAnswers instance;
+    return instance;
+}
+
+std::vector<HostCall>& recordedCalls() {
+    static std::vector<HostCall> calls;
+    return calls;
+}
+
+VstIntPtr VSTCALLBACK recordingHostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index,
+                                            VstIntPtr value, void* /*ptr*/, float opt) {
+    recordedCalls().push_back(HostCall{effect != nullptr, opcode, index, value, opt});
+    switch (opcode) {
+        case audioMasterVersion:
+            return answers().version;
+        case audioMasterGetSampleRate:
+            return answers().sampleRate;
+        case audioMasterAutomate:
+            return answers().automate;
+        default:
+            return 0;
+    }
+}
+
+Library::Library(const std::string& path) {
+    handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* message = dlerror();
+        loadError = message ? message : "dlopen failed";
+        return;
+    }
+    entry = reinterpret_cast<EntryFunction>(dlsym(handle, "VSTPluginMain"));
+    mainAlias = reinterpret_cast<EntryFunction>(dlsym(handle, "main"));
+    if (!entry) loadError = "no VSTPluginMain";
+}
+
+Library::~Library() {
+    if (handle) dlclose(handle);
+}
+
+AEffect* Library::instantiate(bool throughMainAlias) const {
+    EntryFunction function = throughMainAlias ? mainAlias : entry;
+    return function ? function(recordingHostCallback) : nullptr;
+}
+
+std::string text(AEffect* e, VstInt32 opcode, VstInt32 index, char fill) {
+    // Larger than any text the interface defines, so an overlong answer
+    // shows up as a wrong text rather than as memory damage.
+    char buffer[256];
+    std::memset(buffer, fill, sizeof buffer);
+    buffer[sizeof buffer - 1] = 0;
+    dispatch(e, opcode, index, 0, buffer);
+    return std::string(buffer);
+}
+
+void closeEffect(AEffect* e) { dispatch(e, effClose); }
+
+Buffers::Buffers(int channels, int frames)
+    : channel(channels, std::vector<float>(frames > 0 ? frames : 1, 0.0f)), pointers(channels) {
+    for (int c = 0; c < channels; ++c) pointers[c] = channel[c].data();
+}
+
+float programmeSample(int channel, int64_t frame, double rate) {
+    // Integer and single-precision arithmetic only, so that both
+    // architectures produce the same bits without depending on libm.
+    // A quarter second per level: loud (-6 dBFS), quiet (-46 dBFS), medium.
+    static const float kLevels[] = {0.5f, 0.005f, 0.05f};
+    const int64_t stepFrames = static_cast<int64_t>(rate / 4);
+    const float level = kLevels[(frame / stepFrames) % 3];
+    // A triangle wave with a channel-specific period, plus a little noise
+    // from a per-sample hash.
+    const int64_t period = 97 + 31 * channel;
+    const int64_t position = frame % period;
+    const float triangle =
+        static_cast<float>(position < period / 2 ? position : period - position) /
+            static_cast<float>(period / 4) -
+        1.0f;
+    uint32_t hash = static_cast<uint32_t>(frame) * 2654435761u + static_cast<uint32_t>(channel) * 40503u;
+    hash ^= hash >> 15;
+    hash *= 2246822519u;
+    hash ^= hash >> 13;
+    const float noise = static_cast<float>(hash >> 8) * (1.0f / 8388608.0f) - 1.0f;
+    return level * (0.8f * triangle + 0.2f * noise);
+}
+
+}  // namespace vsthost

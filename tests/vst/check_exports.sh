@@ -1,0 +1,11 @@
+#!/bin/sh
+# Fails unless every library given exports exactly VSTPluginMain and main.
+status=0
+for library in "$@"; do
+  exported=$(nm -D --defined-only "$library" | awk '{print $3}' | sort | tr '\n' ' ')
+  if [ "$exported" != "VSTPluginMain main " ]; then
+    echo "$library exports: $exported" >&2
+    status=1
+  fi
+done
+exit $status
