@@ -1,0 +1,29 @@
+#!/bin/bash
+# make install: copies the built plug-ins where hosts look for them.
+#   LADSPA libraries (la_Orvanta64.so, la_Orvanta.so) -> ~/.ladspa, or PREFIX/lib/ladspa
+#   VST effects (Orvanta*.so)                         -> ~/.vst,    or PREFIX/lib/vst
+#
+#   tools/install.sh PLUGIN_DIR [PREFIX]
+set -euo pipefail
+plugins=${1:?plugin directory}
+prefix=${2:-}
+if [ -n "$prefix" ]; then
+  ladspa_dir=$prefix/lib/ladspa vst_dir=$prefix/lib/vst
+else
+  ladspa_dir=$HOME/.ladspa vst_dir=$HOME/.vst
+fi
+
+installed=0
+copy() {  # copy FILE DIR
+  mkdir -p "$2"
+  install -m 0755 "$1" "$2/"
+  echo "installed $2/$(basename "$1")"
+  installed=$((installed + 1))
+}
+for f in "$plugins"/la_Orvanta*.so; do [ -e "$f" ] && copy "$f" "$ladspa_dir"; done
+for f in "$plugins"/Orvanta*.so; do [ -e "$f" ] && copy "$f" "$vst_dir"; done
+if [ "$installed" -eq 0 ]; then
+  echo "nothing to install in $plugins: run make plugins first" >&2
+  exit 1
+fi
+echo "LADSPA hosts search the directories in LADSPA_PATH (colon-separated); add $ladspa_dir to it if it is not searched already."
