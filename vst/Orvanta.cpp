@@ -56,7 +56,12 @@ Orvanta::Orvanta(audioMasterCallback audioMaster) : AudioEffectX(audioMaster, 1,
     if (AEffEditor* created = createOrvantaEditor(this)) setEditor(created);
 }
 
-Orvanta::~Orvanta() = default;
+Orvanta::~Orvanta() {
+    // The editor goes first, while the effect it shows is still whole (its
+    // window may read parameters as it closes); the base finds no editor left.
+    delete editor;
+    editor = nullptr;
+}
 
 void Orvanta::resetArrangement(orvanta_vst::OwnedArrangement& arrangement) {
     if (!allocateArrangement(&arrangement.block, kChannels)) throw std::bad_alloc();

@@ -51,9 +51,9 @@ TEST_P(EffectTest, RecordDescribesTheEffect) {
     EXPECT_EQ(effect->numParams, layout().params);
     EXPECT_EQ(effect->numInputs, layout().channels);
     EXPECT_EQ(effect->numOutputs, layout().channels);
-    // Replacing processing only: no editor yet, no double precision, no
-    // chunks, not a synth.
-    EXPECT_EQ(effect->flags, effFlagsCanReplacing);
+    // Replacing processing only, no double precision, no chunks, not a
+    // synth; an editor when one is linked.
+    EXPECT_EQ(effect->flags, vsttest::kExpectedFlags);
     EXPECT_EQ(effect->uniqueID, layout().uniqueId);
     EXPECT_EQ(effect->version, 1);
     EXPECT_EQ(effect->ioRatio, 1.0f);
@@ -124,12 +124,20 @@ TEST_P(EffectTest, IdentityOpcodes) {
     EXPECT_EQ(dispatch(effect, effCanBeAutomated, layout().params), 0);
     EXPECT_EQ(dispatch(effect, effCanBeAutomated, -1), 0);
 
-    // No editor: its opcodes answer 0.
     ERect* rect = nullptr;
-    EXPECT_EQ(dispatch(effect, effEditGetRect, 0, 0, &rect), 0);
-    EXPECT_EQ(dispatch(effect, effEditOpen), 0);
-    EXPECT_EQ(dispatch(effect, effEditKeyDown, 'a', 1, nullptr, 1.0f), 0);
-    EXPECT_EQ(dispatch(effect, effSetEditKnobMode, 0, 2), 0);
+    if (vsttest::kHasEditor) {
+        // The editor answers with its window's rectangle.
+        EXPECT_EQ(dispatch(effect, effEditGetRect, 0, 0, &rect), 1);
+        ASSERT_NE(rect, nullptr);
+        EXPECT_GT(rect->right - rect->left, 0);
+        EXPECT_GT(rect->bottom - rect->top, 0);
+    } else {
+        // No editor: its opcodes answer 0.
+        EXPECT_EQ(dispatch(effect, effEditGetRect, 0, 0, &rect), 0);
+        EXPECT_EQ(dispatch(effect, effEditOpen), 0);
+        EXPECT_EQ(dispatch(effect, effEditKeyDown, 'a', 1, nullptr, 1.0f), 0);
+        EXPECT_EQ(dispatch(effect, effSetEditKnobMode, 0, 2), 0);
+    }
 }
 
 TEST_P(EffectTest, ParametersAfterConstruction) {
@@ -349,7 +357,7 @@ TEST_P(EffectTest, EveryOpcodeSurvivesNullPointersAndExtremeArguments) {
     EXPECT_EQ(text(effect, effGetProgramName), "Default");
     EXPECT_EQ(effect->numParams, layout().params);
     EXPECT_EQ(effect->numInputs, layout().channels);
-    EXPECT_EQ(effect->flags, effFlagsCanReplacing);
+    EXPECT_EQ(effect->flags, vsttest::kExpectedFlags);
     for (int i = 0; i < layout().params; ++i)
         EXPECT_EQ(effect->getParameter(effect, i), kDefaultNormalised[i]) << i;
 

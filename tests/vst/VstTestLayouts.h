@@ -24,6 +24,10 @@ inline const EffectCase kStereo{"Orvanta64.so", 2, 8, vstFourCharCode('O', 'R', 
 inline const EffectCase kSurround{"Orvanta64_51.so", 6, 9, vstFourCharCode('O', 'R', '5', '1'),
                                   "Orvanta 5.1 64 Bit", "Orvanta 5.1", kSpeakerArr51, true};
 
+// Whether the libraries were linked with an editor (the build says so).
+constexpr bool kHasEditor = ORVANTA_TEST_HAS_EDITOR != 0;
+constexpr VstInt32 kExpectedFlags = effFlagsCanReplacing | (kHasEditor ? effFlagsHasEditor : 0);
+
 inline std::string pluginPath(const EffectCase& c) {
     return std::string(ORVANTA_TEST_PLUGIN_DIR) + "/" + c.file;
 }
