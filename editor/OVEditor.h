@@ -21,25 +21,28 @@ class OVEditor : public AEffGUIEditor, public VSTGUI::IControlListener, public V
 public:
     static constexpr int32_t kMaxRows = 9;
 
-    // The effect's constructor, loader thread: registers with the effect.
+    // The effect's constructor, loader thread: registers with the effect;
+    // touches only the effect's editor field and flags.
     OVEditor(AudioEffect* effect, const EditorLayout& layout);
-    // The effect's destructor: the host has closed the window by then (a
-    // frame still open is released here all the same).
+    // The effect's destructor, user-interface thread: releases a frame the
+    // host left open (its window and views).
     ~OVEditor() override;
 
-    // Host, user-interface thread: builds the window inside `parentWindow`
-    // with the effect's current values. False when no window can be made
-    // there (no display, or not a window).
+    // Host (effEditOpen), user-interface thread: builds the window inside
+    // `parentWindow` with the effect's current values (getParameter). False
+    // when no window can be made there (no display, not a window).
     bool open(void* parentWindow) override;
-    // Host, user-interface thread: applies the parameter changes that other
-    // threads reported, then reads events and repaints.
+    // Host (effEditIdle), user-interface thread: brings the rows that other
+    // threads changed up to date, reads window events, repaints. Touches the
+    // frame, its views and, through user gestures, the effect's parameters.
     void idle() override;
     // The effect's setParameter, any thread. On the thread that opened the
-    // window the row is updated and drawn at once; from any other thread the
-    // row is only marked, and the next idle() draws it. Indices outside the
-    // rows are ignored.
+    // window it sets the row's controls and draws them at once; on any other
+    // thread it only sets the row's bit in pendingRows (no X11, no views),
+    // and the next idle() draws it. Indices outside the rows are ignored.
     void setParameter(VstInt32 index, float value) override;
-    // The controls, user-interface thread: a slider moved by the user.
+    // The controls, user-interface thread (inside idle's event reading):
+    // sends the slider's value to the effect's setParameterAutomated.
     void valueChanged(VSTGUI::CControl* control) override;
 
     const EditorLayout& getLayout() const { return layout; }

@@ -28,7 +28,7 @@ bool AEffGUIEditor::getRect(ERect** place) {
 }
 
 bool AEffGUIEditor::open(void* parentWindow) {
-    userInterfaceThread = std::this_thread::get_id();
+    userInterfaceThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
     AEffEditor::open(parentWindow);
     return true;
 }

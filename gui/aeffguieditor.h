@@ -1,10 +1,11 @@
 // The binding of a frame to a VST 2.4 editor: the effect's editor opcodes
 // reach the frame through it, and user gestures reach the effect.
 //
-// Threads: every operation runs on the host's user-interface thread; the
-// thread that calls open() is taken as that thread until close().
+// Threads: every operation but setParameter runs on the host's user-interface
+// thread; the thread that calls open() is taken as that thread.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <thread>
 
@@ -54,7 +55,7 @@ public:
 protected:
     // True on the thread that opened the window (the user-interface thread).
     bool isUserInterfaceThread() const {
-        return std::this_thread::get_id() == userInterfaceThread;
+        return std::this_thread::get_id() == userInterfaceThread.load(std::memory_order_relaxed);
     }
 
     ERect rect{0, 0, 0, 0};
@@ -63,6 +64,7 @@ protected:
     static int32_t knobMode;
 
 private:
-    std::thread::id userInterfaceThread;
+    // Written by open() on that thread, read by setParameter() on any.
+    std::atomic<std::thread::id> userInterfaceThread{};
     uint64_t createdAtMilliseconds;
 };

@@ -2,8 +2,6 @@
 // hostile calls before, instead of and after an open.
 #include <gtest/gtest.h>
 
-#include <thread>
-
 #include "OVEditor.h"
 #include "ParamTable.h"
 #include "audioeffectx.h"
@@ -98,20 +96,6 @@ TEST(EditorObject, HostileIndicesAndControlsAreIgnored) {
     editor->valueChanged(&row);
     EXPECT_EQ(effect.automatedCalls, 1);
     EXPECT_FLOAT_EQ(effect.values[7], 2.0f / 3.0f);
-}
-
-// A change from a thread other than the one that opened the window must
-// not touch the window system; the call only returns.
-TEST(EditorObject, ChangesFromOtherThreadsWhileClosedAreHarmless) {
-    FakeEffect effect(9);
-    OVEditor* editor = new OVEditor(&effect, surround51EditorLayout());
-    std::thread automation([&] {
-        for (int i = 0; i < 1000; ++i) effect.setParameter(i % 12 - 1, (i % 100) / 100.0f);
-    });
-    for (int i = 0; i < 100; ++i) editor->idle();
-    automation.join();
-    editor->idle();
-    SUCCEED();
 }
 
 }  // namespace
