@@ -147,7 +147,9 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
         case effEditGetRect:
             return (editor && ptr && editor->getRect(static_cast<ERect**>(ptr))) ? 1 : 0;
         case effEditOpen:
-            return (editor && editor->open(ptr)) ? 1 : 0;
+            // `ptr` is the host's parent window; without one there is
+            // nothing to open the editor in.
+            return (editor && ptr && editor->open(ptr)) ? 1 : 0;
         case effEditClose:
             if (editor) editor->close();
             return 0;

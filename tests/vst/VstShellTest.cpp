@@ -346,6 +346,10 @@ TEST_P(EffectTest, EveryOpcodeSurvivesNullPointersAndExtremeArguments) {
                         opcode == effSetSpeakerArrangement || opcode == effGetSpeakerArrangement;
                     const VstIntPtr sent = valueIsPointer ? 0 : value;
                     const VstIntPtr answer = dispatch(effect, opcode, index, sent, nullptr, opt);
+                    // Key and knob-mode answers are the editor's own.
+                    const bool editorAnswers = vsttest::kHasEditor && opcode >= effEditKeyDown &&
+                                               opcode <= effSetEditKnobMode;
+                    if (editorAnswers) continue;
                     VstIntPtr expected = 0;
                     constantAnswer(opcode, index, sent, layout().params, expected);
                     ASSERT_EQ(answer, expected)

@@ -2,9 +2,10 @@
 # Scans one effect library with Ardour's VST scanner, as a user's Ardour
 # would, in a private HOME, then reads the scanner's cache entry back and
 # checks the unique ID, name, vendor, category and channel counts.
-#   ardour_scan.sh native|i386 SCANNER_SYSROOT LIBRARY ID NAME CHANNELS
+#   ardour_scan.sh native|i386 SCANNER_SYSROOT LIBRARY ID NAME CHANNELS HAS_EDITOR [I386_LIBRARY_PATH]
+# I386_LIBRARY_PATH: where the i386 effect's own libraries are (the editor's).
 set -uo pipefail
-arch="$1" sysroot="$2" library="$3" id="$4" name="$5" channels="$6"
+arch="$1" sysroot="$2" library="$3" id="$4" name="$5" channels="$6" has_editor="$7" effect_libs="${8:-}"
 here="$(cd "$(dirname "$0")" && pwd)"
 
 if [ "$arch" = native ]; then
@@ -16,6 +17,7 @@ else
   status=$?
   [ $status -eq 0 ] || exit $status
   libs="$sysroot/usr/lib/ardour7:$sysroot/usr/lib/i386-linux-gnu:$sysroot/lib/i386-linux-gnu"
+  [ -n "$effect_libs" ] && libs="$libs:$effect_libs"
   run=(qemu-i386 -E "LD_LIBRARY_PATH=$libs" "$sysroot/usr/lib/ardour7/ardour-vst-scanner")
 fi
 
@@ -44,4 +46,5 @@ expect "n_inputs=\"$channels\""
 expect "n_outputs=\"$channels\""
 expect 'is_instrument="0"'
 expect 'can_process_replace="1"'
+expect "has_editor=\"$has_editor\""
 exit $fail
