@@ -151,8 +151,14 @@ private:
                 }
                 break;
             case MotionNotify: {
-                // Only the latest position of a burst of motion matters.
-                while (XCheckTypedWindowEvent(display_, window_, MotionNotify, &event)) {
+                // Only the latest position of a run of motion events matters;
+                // a run ends at any other event, so a release is never
+                // delivered before motion that happened ahead of it.
+                while (XEventsQueued(display_, QueuedAlready) > 0) {
+                    XEvent next;
+                    XPeekEvent(display_, &next);
+                    if (next.type != MotionNotify || next.xmotion.window != window_) break;
+                    XNextEvent(display_, &event);
                 }
                 owner_->platformOnMouseMoved(CPoint(event.xmotion.x, event.xmotion.y),
                                              buttonStateFrom(event.xmotion.state, 0));

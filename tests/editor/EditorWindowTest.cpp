@@ -235,6 +235,24 @@ TEST_P(EditorWindow, DragOnARowAutomatesThatParameterOnly) {
     expectWindowShowsCurrentValues("after dragging every row");
 }
 
+// A press beside the handle centres the handle on the pointer at once.
+TEST_P(EditorWindow, ClickBesideTheHandleCentresItOnThePointer) {
+    ASSERT_TRUE(host->hasXTest());
+    ASSERT_TRUE(host->openEditor());
+    host->idle();
+    host->takeHostCalls();
+    constexpr int kClickX = 60;  // the Target Level handle rests at 139..157
+    host->click(kClickX, sliderTop(layout(), 0) + 6);
+    const std::vector<HostCall> calls = host->takeHostCalls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].opcode, audioMasterBeginEdit);
+    EXPECT_EQ(calls[1].opcode, audioMasterAutomate);
+    EXPECT_EQ(calls[2].opcode, audioMasterEndEdit);
+    const double handleHalfWidthPx = 19 / 2.0;
+    EXPECT_FLOAT_EQ(calls[1].value, float((kClickX - handleHalfWidthPx - 29) / 220.0));
+    expectWindowShowsCurrentValues("after the click");
+}
+
 TEST_P(EditorWindow, CtrlClickSetsTheTopOfTheRange) {
     ASSERT_TRUE(host->hasXTest());
     ASSERT_TRUE(host->openEditor());
