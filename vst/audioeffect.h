@@ -35,8 +35,11 @@ public:
     // resume and suspend.
     virtual void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) = 0;
 
-    // Threads: the host's dispatcher thread (user interface or loader); the
-    // opcodes 10, 11 and 12 only while processing is switched off.
+    // Threads: the host's dispatcher thread (user interface or loader), one
+    // call at a time. effSetSampleRate, effSetBlockSize and effMainsChanged
+    // only while processing is switched off: they may touch the engines;
+    // every other opcode touches only the record, the program name, the
+    // stored parameter values, the arrangements or the editor.
     virtual VstIntPtr dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                                  float opt);
 

@@ -15,7 +15,7 @@ using namespace vsthost;
 
 namespace {
 
-constexpr float kRate = 44100.0f;
+constexpr float kSampleRateHz = 44100.0f;
 int failures = 0;
 
 void check(bool ok, const char* what) {
@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot load %s: %s\n", argv[1], library.error().c_str());
         return 2;
     }
-    answers().sampleRate = static_cast<VstIntPtr>(kRate);
+    answers().sampleRate = static_cast<VstIntPtr>(kSampleRateHz);
 
     // Survival walk on an instance of its own.
     AEffect* walked = library.instantiate();
@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     check(effect->initialDelay == 1560, "latency at 44100 Hz");
     dispatch(effect, effSetSampleRate, 0, 0, nullptr, 48000.0f);
     check(effect->initialDelay == 1698, "latency at 48000 Hz");
-    dispatch(effect, effSetSampleRate, 0, 0, nullptr, kRate);
+    dispatch(effect, effSetSampleRate, 0, 0, nullptr, kSampleRateHz);
     check(effect->initialDelay == 1560, "latency back at 44100 Hz");
     check(dispatch(effect, effGetVstVersion) == 2400, "interface version");
     check(dispatch(effect, effGetVendorVersion) == 1150, "vendor version");
@@ -97,7 +97,7 @@ int main(int argc, char** argv) {
         Buffers buffers(channels, frames);
         for (int c = 0; c < channels; ++c)
             for (int i = 0; i < frames; ++i)
-                buffers.channel[c][i] = programmeSample(c, position + i, kRate);
+                buffers.channel[c][i] = programmeSample(c, position + i, kSampleRateHz);
         if (block == 12) buffers.channel[0][frames / 2] = std::numeric_limits<float>::quiet_NaN();
         if (block == 20) buffers.channel[channels - 1][0] = 1e30f;
         // In place, as many hosts do.

@@ -22,7 +22,7 @@ using vsttest::EffectCase;
 
 namespace {
 
-constexpr float kRate = 44100.0f;
+constexpr float kSampleRateHz = 44100.0f;
 
 // The engines of one effect, driven directly with the calls the effect
 // must make.
@@ -33,11 +33,11 @@ public:
             unit = std::make_unique<Surround51>();
             applyInitialParameters(unit->main, Layout::Surround51);
             unit->lfe.setTruePeak(0.0f);
-            unit->setSampleRate(kRate);
+            unit->setSampleRate(kSampleRateHz);
         } else {
             engine = std::make_unique<LevelerCore>();
             applyInitialParameters(*engine, Layout::Stereo);
-            engine->setSampleRate(kRate);
+            engine->setSampleRate(kSampleRateHz);
         }
     }
     LevelerCore& main() { return surround ? unit->main : *engine; }
@@ -80,7 +80,7 @@ struct Block {
 void fillInput(Buffers& in, int channels, int64_t start, int frames, bool hostile) {
     for (int c = 0; c < channels; ++c)
         for (int i = 0; i < frames; ++i)
-            in.channel[c][i] = programmeSample(c, start + i, kRate);
+            in.channel[c][i] = programmeSample(c, start + i, kSampleRateHz);
     if (hostile && frames > 8) {
         const float nasty[] = {std::numeric_limits<float>::quiet_NaN(),
                                std::numeric_limits<float>::infinity(),
@@ -255,7 +255,7 @@ TEST(SurroundEffectTest, TruePeakReachesBothEnginesAndLfeGainOnlyTheMain) {
     for (Surround51* unit : {&both, &mainOnly}) {
         applyInitialParameters(unit->main, Layout::Surround51);
         unit->lfe.setTruePeak(0.0f);
-        unit->setSampleRate(kRate);
+        unit->setSampleRate(kSampleRateHz);
         unit->main.setTruePeak(-5.0f);
         unit->main.setLfeGain(10.0f);
     }
