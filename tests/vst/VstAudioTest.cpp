@@ -135,10 +135,11 @@ protected:
                     << "channel " << c;
             position += block.frames > 0 ? block.frames : 0;
             // Hostile samples of earlier blocks have left no trace.
-            if (b + 1 == blocks.size())
+            if (b + 1 == blocks.size()) {
                 for (int c = 0; c < channels(); ++c)
                     for (int i = 0; i < block.frames; ++i)
                         ASSERT_TRUE(std::isfinite(result.channel[c][i])) << c << " " << i;
+            }
         }
     }
 
