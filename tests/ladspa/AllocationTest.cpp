@@ -1,66 +1,22 @@
 // run allocates nothing: every allocation of the process goes through the
-// malloc family defined here (the plug-in's operator new included, since the
-// library resolves malloc from the executable first), and is counted while
-// a run call is in progress.
+// counting allocator (the plug-in's operator new included, since the library
+// resolves malloc from the executable first), and is counted while a run
+// call is in progress.
 #include <gtest/gtest.h>
 
 #include <cstddef>
 #include <vector>
 
+#include "AllocationCounter.h"
 #include "PluginHost.h"
 
-extern "C" {
-void* __libc_malloc(size_t);
-void* __libc_calloc(size_t, size_t);
-void* __libc_realloc(void*, size_t);
-void* __libc_memalign(size_t, size_t);
-void __libc_free(void*);
-}
-
-namespace {
-bool counting = false;
-size_t allocations = 0;
-void count() {
-    if (counting) ++allocations;
-}
-}  // namespace
-
-extern "C" {
-void* malloc(size_t size) {
-    count();
-    return __libc_malloc(size);
-}
-void* calloc(size_t n, size_t size) {
-    count();
-    return __libc_calloc(n, size);
-}
-void* realloc(void* p, size_t size) {
-    count();
-    return __libc_realloc(p, size);
-}
-void* memalign(size_t alignment, size_t size) {
-    count();
-    return __libc_memalign(alignment, size);
-}
-void* aligned_alloc(size_t alignment, size_t size) {
-    count();
-    return __libc_memalign(alignment, size);
-}
-int posix_memalign(void** out, size_t alignment, size_t size) {
-    count();
-    *out = __libc_memalign(alignment, size);
-    return *out != nullptr ? 0 : 12;
-}
-void free(void* p) { __libc_free(p); }
-}
-
 TEST(LadspaRealTime, RunAllocatesNothing) {
-    // The counter sees allocations made through operator new.
-    counting = true;
-    delete new std::vector<float>(3);
-    counting = false;
-    ASSERT_GE(allocations, 1u);
-    allocations = 0;
+    {
+        // The counter sees allocations made through operator new.
+        AllocationCounter counter;
+        delete new std::vector<float>(3);
+        ASSERT_GE(counter.allocations(), 1u);
+    }
 
     testhost::Library library(ORVANTA_LADSPA_LIBRARY);
     ASSERT_TRUE(library.loaded());
@@ -81,11 +37,9 @@ TEST(LadspaRealTime, RunAllocatesNothing) {
                 plugin.control(port) = plugin.control(port) == 0.0f ? 0.5f : plugin.control(port) * 0.97f;
             plugin.control(1) = truePeak;
             truePeak = truePeak < -4.0f ? -1.0f : truePeak - 0.7f;
-            counting = true;
+            AllocationCounter counter;
             plugin.run(n);
-            counting = false;
-            EXPECT_EQ(allocations, 0u) << "plug-in " << index << ", block " << n;
-            allocations = 0;
+            EXPECT_EQ(counter.allocations(), 0u) << "plug-in " << index << ", block " << n;
         }
     }
 }

@@ -7,6 +7,7 @@ extern "C" {
 void* __libc_malloc(size_t size);
 void* __libc_calloc(size_t count, size_t size);
 void* __libc_realloc(void* block, size_t size);
+void* __libc_memalign(size_t alignment, size_t size);
 }
 
 namespace {
@@ -27,10 +28,8 @@ void* allocateOrThrow(size_t size) {
 
 void* allocateAlignedOrThrow(size_t size, std::align_val_t alignment) {
     noteAllocation();
-    void* block = nullptr;
-    if (posix_memalign(&block, static_cast<size_t>(alignment), size ? size : 1) != 0)
-        throw std::bad_alloc();
-    return block;
+    if (void* block = __libc_memalign(static_cast<size_t>(alignment), size ? size : 1)) return block;
+    throw std::bad_alloc();
 }
 }  // namespace
 
@@ -50,6 +49,19 @@ void* calloc(size_t count, size_t size) {
 void* realloc(void* block, size_t size) {
     noteAllocation();
     return __libc_realloc(block, size);
+}
+void* memalign(size_t alignment, size_t size) {
+    noteAllocation();
+    return __libc_memalign(alignment, size);
+}
+void* aligned_alloc(size_t alignment, size_t size) {
+    noteAllocation();
+    return __libc_memalign(alignment, size);
+}
+int posix_memalign(void** out, size_t alignment, size_t size) {
+    noteAllocation();
+    *out = __libc_memalign(alignment, size);
+    return *out != nullptr ? 0 : 12;  // ENOMEM
 }
 }
 

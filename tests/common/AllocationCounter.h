@@ -1,6 +1,6 @@
 // Counts heap allocations made on the current thread while a counter is
-// alive: every form of operator new and malloc, calloc and realloc, also
-// those made inside a dlopen'ed effect library (the test program exports its
+// alive: every form of operator new and the malloc family, also those made
+// inside a dlopen'ed plug-in library (the test program exports its
 // replacements, so the library binds to them).
 #pragma once
 
