@@ -3,7 +3,7 @@
 // engines (the host's audio thread, or its dispatcher thread while
 // processing is switched off).
 //
-// Each cell carries a sequence number (the bounded queue of D. Vyukov): a
+// Each cell carries a sequence number (a bounded sequence-number queue): a
 // producer claims a slot with one compare-and-swap on the write position,
 // writes the change and publishes it with a release store; the consumer
 // sees a change only once it is whole. push and pop never block, allocate or
