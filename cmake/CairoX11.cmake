@@ -1,5 +1,6 @@
-# Cairo and Xlib for the editor, as two interface targets:
+# The editor's window-system libraries, as interface targets:
 #   orvanta_cairo_x11  cairo + X11 (the editor's drawing and window system)
+#   orvanta_fontconfig fontconfig (whether Arial is installed, else its metric twin)
 #   orvanta_xtest      XTEST (tests that drive the mouse)
 # The x86-64 build takes them from the system (pkg-config). The i386 build
 # compiles against the same (architecture-independent) headers and links the
@@ -9,6 +10,7 @@ if(TARGET orvanta_cairo_x11)
 endif()
 
 add_library(orvanta_cairo_x11 INTERFACE)
+add_library(orvanta_fontconfig INTERFACE)
 add_library(orvanta_xtest INTERFACE)
 
 if(ORVANTA_I386)
@@ -19,11 +21,15 @@ if(ORVANTA_I386)
   set(_rpath_link "-Wl,-rpath-link,${_libdir}:${ORVANTA_I386_SYSROOT}/lib/i386-linux-gnu")
   target_include_directories(orvanta_cairo_x11 SYSTEM INTERFACE /usr/include/cairo)
   target_link_libraries(orvanta_cairo_x11 INTERFACE ${_libdir}/libcairo.so.2 ${_libdir}/libX11.so.6 ${_rpath_link})
+  target_include_directories(orvanta_fontconfig SYSTEM INTERFACE /usr/include/freetype2)
+  target_link_libraries(orvanta_fontconfig INTERFACE ${_libdir}/libfontconfig.so.1 ${_rpath_link})
   target_link_libraries(orvanta_xtest INTERFACE ${_libdir}/libXtst.so.6 ${_libdir}/libXext.so.6 ${_rpath_link})
 else()
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(ORVANTA_CAIRO_X11 REQUIRED IMPORTED_TARGET cairo x11)
+  pkg_check_modules(ORVANTA_FONTCONFIG REQUIRED IMPORTED_TARGET fontconfig)
   pkg_check_modules(ORVANTA_XTEST REQUIRED IMPORTED_TARGET xtst)
   target_link_libraries(orvanta_cairo_x11 INTERFACE PkgConfig::ORVANTA_CAIRO_X11)
+  target_link_libraries(orvanta_fontconfig INTERFACE PkgConfig::ORVANTA_FONTCONFIG)
   target_link_libraries(orvanta_xtest INTERFACE PkgConfig::ORVANTA_XTEST)
 endif()
