@@ -100,7 +100,13 @@ float LevelerCore::detectChannel(int d, float x, bool& rejected) {
     const float pA = t + ek;         // 0.75 ek + 0.25 eh
     const float pB = (pA + t) + t;   // 0.25 ek + 0.75 eh
 
-    float level;
+    // The channel power is the louder of the held and the fast level,
+    // divided by the calibration.
+    auto calibratedPower = [this, d](float level) {
+        return static_cast<float>(static_cast<double>(level) / calibration[d]);
+    };
+    auto currentLevel = [this, d] { return heldPower[d] > fastPower[d] ? heldPower[d] : fastPower[d]; };
+
     // A sample that drives the filter or its square out of range (NaN,
     // infinity, or a finite value whose square overflows) cannot be
     // measured: the channel's filter restarts from silence and its levels
@@ -109,8 +115,7 @@ float LevelerCore::detectChannel(int d, float x, bool& rejected) {
         highPassState1[d] = highPassState2[d] = 0.0f;
         shelfState1[d] = shelfState2[d] = 0.0f;
         rejected = true;
-        level = heldPower[d] > fastPower[d] ? heldPower[d] : fastPower[d];
-        return static_cast<float>(static_cast<double>(level) / calibration[d]);
+        return calibratedPower(currentLevel());
     }
     highPassState2[d] = highPassState1[d];
     highPassState1[d] = v;
@@ -143,7 +148,7 @@ float LevelerCore::detectChannel(int d, float x, bool& rejected) {
     }
 
     // 8.
-    level = heldPower[d] > fast ? heldPower[d] : fast;
+    const float level = currentLevel();
 
     // 9. Calibration toward the mean K-weighted square, outside the freeze.
     if (slow > freezeThreshold || fast > freezeThreshold) {
@@ -171,5 +176,5 @@ float LevelerCore::detectChannel(int d, float x, bool& rejected) {
     }
 
     // 10.
-    return static_cast<float>(static_cast<double>(level) / calibration[d]);
+    return calibratedPower(level);
 }

@@ -10,12 +10,8 @@
 using namespace orvanta;
 
 namespace {
-// A true-peak estimate above this (or NaN) starts the overflow recovery.
-constexpr float kOverflowPeak = 1e37f;
 // Back channels of 5.1 weigh 181/128 in the programme power.
 constexpr double kBackChannelWeight = 1.4140625;
-
-inline bool isOverflow(float peak) { return peak > kOverflowPeak || std::isnan(peak); }
 }  // namespace
 
 void LevelerCore::processMono(const float* input, float* output, int32_t count) {
@@ -37,14 +33,8 @@ void LevelerCore::processMono(const float* input, float* output, int32_t count) 
         advanceLookahead();
 
         float centre;
-        float peak = estimateTruePeak(&gained, 1, 0x1u, &centre, nullptr);
-        if (isOverflow(peak)) {
-            peak = recoverFromOverflow();
-            centre = 0.0f;
-        } else {
-            peak = peak * kScaledFullScale;
-        }
-        limitSample(peak, &centre, &output[i], 1);
+        const float peak = estimateTruePeak(&gained, 1, 0x1u, &centre, nullptr);
+        limitSample(limiterPeak(peak, &centre, 1), &centre, &output[i], 1);
     }
 }
 
@@ -72,15 +62,9 @@ void LevelerCore::processStereo(const float* inL, const float* inR, float* outL,
         advanceLookahead();
 
         float centres[2];
-        float peak = estimateTruePeak(gained, 2, 0x3u, centres, nullptr);
-        if (isOverflow(peak)) {
-            peak = recoverFromOverflow();
-            centres[0] = centres[1] = 0.0f;
-        } else {
-            peak = peak * kScaledFullScale;
-        }
+        const float peak = estimateTruePeak(gained, 2, 0x3u, centres, nullptr);
         float out[2];
-        limitSample(peak, centres, out, 2);
+        limitSample(limiterPeak(peak, centres, 2), centres, out, 2);
         outL[i] = out[0];
         outR[i] = out[1];
     }
@@ -122,20 +106,16 @@ void LevelerCore::processSurround(const float* const inputs[6], float* const out
 
         float centres[kAudioChannels];
         float lfePeak = 0.0f;
-        float peak = estimateTruePeak(gained, kAudioChannels, kCountedForGroupPeak, centres, &lfePeak);
+        const float peak = estimateTruePeak(gained, kAudioChannels, kCountedForGroupPeak, centres, &lfePeak);
+        // The LFE leaves for the LFE engine as estimated; a recovery of the
+        // main group does not touch it.
         lfeCentreOut[i] = centres[LFE];
         lfePeakOut[i] = lfePeak;
 
         float mainCentres[kLimitedChannels];
-        if (isOverflow(peak)) {
-            peak = recoverFromOverflow();
-            for (float& centre : mainCentres) centre = 0.0f;
-        } else {
-            peak = peak * kScaledFullScale;
-            for (int r = 0; r < kLimitedChannels; ++r) mainCentres[r] = centres[kMainChannel[r]];
-        }
+        for (int r = 0; r < kLimitedChannels; ++r) mainCentres[r] = centres[kMainChannel[r]];
         float out[kLimitedChannels];
-        limitSample(peak, mainCentres, out, kLimitedChannels);
+        limitSample(limiterPeak(peak, mainCentres, kLimitedChannels), mainCentres, out, kLimitedChannels);
         for (int r = 0; r < kLimitedChannels; ++r) outputs[kMainChannel[r]][i] = out[r];
     }
 }
@@ -147,7 +127,7 @@ void LevelerCore::limitLfe(const float* lfeCentre, const float* lfePeak, float* 
         const float peak = lfePeak[i];
         float scaled;
         // The LFE engine's reduced recovery: nothing of it but the limiter runs.
-        if (isOverflow(peak)) {
+        if (isOverflowPeak(peak)) {
             ++overflowRecoveries;
             scaled = ceiling;
             envelope = 32.0f;

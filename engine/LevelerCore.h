@@ -110,9 +110,10 @@ private:
     // ring 3 alone.
     float estimateTruePeak(const float* gained, int channels, uint32_t countedMask,
                            float* centres, float* lfePeak);
-    // Overflow recovery for the group: envelope to 32, delay lines and
-    // filter memories cleared; returns the scaled peak to hand on (ceiling).
-    float recoverFromOverflow();
+    // The scaled peak to hand the limiter. An estimate above 1e37 or NaN
+    // instead runs the group's overflow recovery (centres silenced, envelope
+    // to 32, delay lines and filter memories cleared) and hands on the ceiling.
+    float limiterPeak(float peak, float* centres, int channels);
 
     // ---- limiter (Limiter.cpp) ----
     void limitSample(float p, const float* centres, float* outputs, int channels);

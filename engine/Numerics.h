@@ -21,6 +21,10 @@ constexpr float kScaledFullScale = 31.999996185302734f;
 // 2^-32 (-192.66 dB): the anti-denormal offset and the smallest start level.
 constexpr float kTinyLevel = 2.3283064365386963e-10f;
 
+// A true-peak estimate above 1e37 (or NaN) starts the overflow recovery.
+constexpr float kOverflowPeak = 1e37f;
+inline bool isOverflowPeak(float peak) { return peak > kOverflowPeak || peak != peak; }
+
 // Round x to the single-precision spacing at K: (f32)((f32)(x + K) - K),
 // with both additions in double precision.
 inline float quantize(double x, double k) {

@@ -107,8 +107,12 @@ float LevelerCore::estimateTruePeak(const float* gained, int channels, uint32_t 
     return peak;
 }
 
-float LevelerCore::recoverFromOverflow() {
+float LevelerCore::limiterPeak(float peak, float* centres, int channels) {
+    if (!isOverflowPeak(peak)) return peak * kScaledFullScale;
+    // Overflow recovery: the faulty samples leave as silence, the envelope
+    // restarts from the top and the leveler's delay lines and filters clear.
     ++overflowRecoveries;
+    for (int ch = 0; ch < channels; ++ch) centres[ch] = 0.0f;
     envelope = 32.0f;
     clearSignalState();
     return ceiling;
