@@ -54,21 +54,26 @@ void AEffGUIEditor::idle() {
     idling->forget();
 }
 
-bool AEffGUIEditor::onKeyDown(VstKeyCode& keyCode) {
-    if (!frame) return false;
+namespace {
+// The host's key record as the views take it.
+VSTGUI::VstKeyCode toViewKey(const VstKeyCode& keyCode) {
     VSTGUI::VstKeyCode key;
     key.character = keyCode.character;
     key.virt = keyCode.virt;
     key.modifier = keyCode.modifier;
+    return key;
+}
+}  // namespace
+
+bool AEffGUIEditor::onKeyDown(VstKeyCode& keyCode) {
+    if (!frame) return false;
+    VSTGUI::VstKeyCode key = toViewKey(keyCode);
     return frame->onKeyDown(key) == 1;
 }
 
 bool AEffGUIEditor::onKeyUp(VstKeyCode& keyCode) {
     if (!frame) return false;
-    VSTGUI::VstKeyCode key;
-    key.character = keyCode.character;
-    key.virt = keyCode.virt;
-    key.modifier = keyCode.modifier;
+    VSTGUI::VstKeyCode key = toViewKey(keyCode);
     return frame->onKeyUp(key) == 1;
 }
 
