@@ -45,6 +45,18 @@ constexpr int32_t kFirstAudioPort51 = 10;  // input, output pairs in the host's 
 // 32-bit counts, so longer blocks go through in pieces of this size.
 constexpr unsigned long kMaxEngineBlock = 1ul << 30;
 
+// Calls process(offset, count) for consecutive pieces of the block that the
+// engine's signed 32-bit count can hold.
+template <typename Process>
+void inEnginePieces(unsigned long sampleCount, Process&& process) {
+    for (unsigned long done = 0; done < sampleCount;) {
+        const unsigned long left = sampleCount - done;
+        const auto n = static_cast<int32_t>(left < kMaxEngineBlock ? left : kMaxEngineBlock);
+        process(done, n);
+        done += static_cast<unsigned long>(n);
+    }
+}
+
 // ---------------------------------------------------------------- instances
 
 struct LadspaInstance {
@@ -155,15 +167,12 @@ void runOneEngine(LadspaInstance& instance, unsigned long sampleCount, bool ster
     if (inL == nullptr || outL == nullptr) return;
     if (stereo && (inR == nullptr || outR == nullptr)) return;
 
-    for (unsigned long done = 0; done < sampleCount;) {
-        const unsigned long left = sampleCount - done;
-        const auto n = static_cast<int32_t>(left < kMaxEngineBlock ? left : kMaxEngineBlock);
+    inEnginePieces(sampleCount, [&](unsigned long done, int32_t n) {
         if (stereo)
             engine.processStereo(inL + done, inR + done, outL + done, outR + done, n);
         else
             engine.processMono(inL + done, outL + done, n);
-        done += static_cast<unsigned long>(n);
-    }
+    });
 }
 
 void runMono(LADSPA_Handle handle, unsigned long sampleCount) {
@@ -195,9 +204,7 @@ void runSurround(LADSPA_Handle handle, unsigned long sampleCount) {
         outputs[ch] = instance.ports[kFirstAudioPort51 + 2 * ch + 1];
         if (inputs[ch] == nullptr || outputs[ch] == nullptr) return;
     }
-    for (unsigned long done = 0; done < sampleCount;) {
-        const unsigned long left = sampleCount - done;
-        const auto n = static_cast<int32_t>(left < kMaxEngineBlock ? left : kMaxEngineBlock);
+    inEnginePieces(sampleCount, [&](unsigned long done, int32_t n) {
         const float* in[Surround51::kChannels];
         float* out[Surround51::kChannels];
         for (int ch = 0; ch < Surround51::kChannels; ++ch) {
@@ -205,8 +212,7 @@ void runSurround(LADSPA_Handle handle, unsigned long sampleCount) {
             out[ch] = outputs[ch] + done;
         }
         group.process(in, out, n);
-        done += static_cast<unsigned long>(n);
-    }
+    });
 }
 
 // ---------------------------------------------------------------- descriptors
