@@ -19,6 +19,7 @@ void LevelerCore::processMono(const float* input, float* output, int32_t count) 
         float x = input[i];
         if (staticGainMode) {
             levelerGain = staticGain;
+            x = admitSample(x);
         } else {
             bool rejected = false;
             const float c0 = detectChannel(0, x, rejected);
@@ -44,6 +45,8 @@ void LevelerCore::processStereo(const float* inL, const float* inR, float* outL,
         float x[2] = {inL[i], inR[i]};
         if (staticGainMode) {
             levelerGain = staticGain;
+            x[0] = admitSample(x[0]);
+            x[1] = admitSample(x[1]);
         } else {
             bool rejectedL = false, rejectedR = false;
             const float c0 = detectChannel(0, x[0], rejectedL);
@@ -81,9 +84,12 @@ void LevelerCore::processSurround(const float* const inputs[6], float* const out
     for (int32_t i = 0; i < count; ++i) {
         float x[kAudioChannels];
         for (int ch = 0; ch < kAudioChannels; ++ch) x[ch] = inputs[ch][i];
+        // The LFE feeds no detector: it is admitted here on every path.
+        x[LFE] = admitSample(x[LFE]);
 
         if (staticGainMode) {
             levelerGain = staticGain;
+            for (int r = 0; r < kLimitedChannels; ++r) x[kMainChannel[r]] = admitSample(x[kMainChannel[r]]);
         } else {
             float c[kDetectorChannels];
             for (int d = 0; d < kDetectorChannels; ++d) {

@@ -74,6 +74,12 @@ public:
     float getCeiling() const { return ceiling; }
     float getOutScale() const { return outScale; }
     int getMixMode() const { return mixMode; }
+    // Meter of the limiter's deepest reduction: the largest envelope that
+    // scaled an output sample since the last clearDeepestEnvelope() (0 when
+    // none did). The limiter's gain is ceiling / envelope. Reading or
+    // clearing it never changes the audio.
+    float getDeepestEnvelope() const { return deepestEnvelope; }
+    void clearDeepestEnvelope() { deepestEnvelope = 0.0f; }
     // Samples on which the overflow recovery ran since construction.
     uint32_t overflowRecoveryCount() const { return overflowRecoveries; }
 
@@ -184,4 +190,5 @@ private:
     bool floorPending, refArm, attackFlag;
 
     uint32_t overflowRecoveries = 0;  // diagnostics only
+    float deepestEnvelope = 0.0f;     // meter only
 };

@@ -273,6 +273,7 @@ void LevelerCore::limitSample(float p, const float* centres, float* outputs, int
     }
 
     // 8. Output.
+    if (envelope > deepestEnvelope) deepestEnvelope = envelope;
     const float gain = static_cast<float>(1.0 / static_cast<double>(envelope));
     for (int ch = 0; ch < channels; ++ch) outputs[ch] = (gain * leaving[ch]) * outScale;
 }

@@ -25,6 +25,14 @@ constexpr float kTinyLevel = 2.3283064365386963e-10f;
 constexpr float kOverflowPeak = 1e37f;
 inline bool isOverflowPeak(float peak) { return peak > kOverflowPeak || peak != peak; }
 
+// A sample whose square overflows single precision (an enormous value, an
+// infinity or NaN) cannot be levelled or limited sensibly: the paths that run
+// no detector let it in as silence, as the detector does on its own path.
+inline float admitSample(float x) {
+    const float square = x * x;
+    return square - square == 0.0f ? x : 0.0f;
+}
+
 // Round x to the single-precision spacing at K: (f32)((f32)(x + K) - K),
 // with both additions in double precision.
 inline float quantize(double x, double k) {

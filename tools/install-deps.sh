@@ -5,7 +5,14 @@ set -euo pipefail
 
 native=(cmake g++ g++-multilib make pkg-config libgtest-dev libbenchmark-dev
         ladspa-sdk qemu-user sox ffmpeg libcairo2-dev libx11-dev libxtst-dev
-        xvfb xdotool imagemagick fonts-liberation ardour)
+        xvfb xdotool imagemagick fonts-liberation ardour valgrind
+        # Windows modules: cross toolchains and Wine to test them
+        g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64
+        binutils-mingw-w64-i686 wine64 wine
+        # LV2 bundle and the LV2 hosts it is tried in
+        lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 lv2file
+        # the offline tool: audio files and loudness measurement
+        libsndfile1-dev libebur128-dev)
 # The i386 editor's libraries are unpacked by tools/i386-sysroot.sh, not
 # installed: that needs only the i386 package lists (added below).
 

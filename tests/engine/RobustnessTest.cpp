@@ -6,6 +6,7 @@
 
 #include "Probe.h"
 #include "Signals.h"
+#include "Surround51.h"
 
 using P = LevelerCoreProbe;
 
@@ -113,4 +114,60 @@ TEST(Robustness, NonFiniteSettingsAreIgnored) {
     plain.processMono(in.data(), a.data(), kRate);
     poked.processMono(in.data(), b.data(), kRate);
     for (int i = 0; i < kRate; ++i) ASSERT_TRUE(testsig::sameBits(a[i], b[i])) << i;
+}
+
+// Paths that run no detector (static gain, and the LFE on every path) let an
+// unmeasurable sample in as silence: the output is, to the bit, that of the
+// same programme with a zero in its place.
+TEST(Robustness, UnmeasurableSampleIsLostAloneWithoutDetector) {
+    const int total = 2 * kRate;
+    const int badAt = kRate / 2 + 77;
+    const std::vector<float> clean = programme(total);
+    for (float bad : {NAN, INFINITY, -INFINITY, 1e20f, 1e30f, -3.4e38f}) {
+        SCOPED_TRACE(bad);
+        std::vector<float> zeroed = clean, poisoned = clean;
+        zeroed[badAt] = 0.0f;
+        poisoned[badAt] = bad;
+
+        // Static gain: both corrections at 0 %.
+        LevelerCore expected, actual;
+        for (LevelerCore* e : {&expected, &actual}) {
+            e->setCorrectionHigh(0.0f);
+            e->setCorrectionLow(0.0f);
+            e->setMaxGain(6.0f);
+        }
+        std::vector<float> want(total), got(total);
+        expected.processMono(zeroed.data(), want.data(), total);
+        actual.processMono(poisoned.data(), got.data(), total);
+        for (int i = 0; i < total; ++i) ASSERT_TRUE(testsig::sameBits(want[i], got[i])) << "static gain, sample " << i;
+
+        // The 5.1 unit's LFE, with the leveler running and in static gain.
+        for (bool staticGain : {false, true}) {
+            Surround51 expected51, actual51;
+            for (Surround51* u : {&expected51, &actual51}) {
+                u->main.setLfeGain(6.0f);
+                if (staticGain) {
+                    u->main.setCorrectionHigh(0.0f);
+                    u->main.setCorrectionLow(0.0f);
+                }
+            }
+            std::vector<std::vector<float>> out(12, std::vector<float>(total));
+            const float* wantIn[6];
+            const float* gotIn[6];
+            float* wantOut[6];
+            float* gotOut[6];
+            for (int ch = 0; ch < 6; ++ch) {
+                wantIn[ch] = ch == Surround51::Lfe ? zeroed.data() : clean.data();
+                gotIn[ch] = ch == Surround51::Lfe ? poisoned.data() : clean.data();
+                wantOut[ch] = out[ch].data();
+                gotOut[ch] = out[6 + ch].data();
+            }
+            expected51.process(wantIn, wantOut, total);
+            actual51.process(gotIn, gotOut, total);
+            for (int ch = 0; ch < 6; ++ch)
+                for (int i = 0; i < total; ++i)
+                    ASSERT_TRUE(testsig::sameBits(wantOut[ch][i], gotOut[ch][i]))
+                        << "5.1 " << (staticGain ? "static gain" : "levelling") << ", channel " << ch << ", sample " << i;
+        }
+    }
 }

@@ -74,12 +74,15 @@ RecoveryCount feedBadSample(float bad) {
     const int lookahead = P::lookaheadLength(e);
     std::vector<float> in = testsig::sine(500.0, 0.1, 6000);
     const int badAt = 3000;
-    in[badAt] = bad;
     RecoveryCount result;
     result.output.resize(in.size());
     for (int i = 0; i < static_cast<int>(in.size()); ++i) {
         const uint32_t before = e.overflowRecoveryCount();
+        const int slot = P::lookaheadIndex(e);
         e.processMono(&in[i], &result.output[i], 1);
+        // Every input path admits only measurable samples, so the bad value
+        // is planted in the look-ahead delay, on its way to the estimator.
+        if (i == badAt) P::lookaheadDelay(e)[0][slot] = bad;
         if (e.overflowRecoveryCount() != before) {
             ++result.recoveries;
             if (result.first < 0) result.first = i - badAt - lookahead;
@@ -90,8 +93,8 @@ RecoveryCount feedBadSample(float bad) {
 }  // namespace
 
 TEST(TruePeak, OverflowRecoveryCounts) {
-    // Static gain mode: the detector does not see the sample, so the
-    // estimator's recovery is what catches it.
+    // A value beyond measure inside the engine (the last line of defence:
+    // the inputs never let one in) is caught by the estimator's recovery.
     const RecoveryCount nan = feedBadSample(NAN);
     EXPECT_EQ(nan.recoveries, 1);
     EXPECT_EQ(nan.first, 6);  // once, when it is the centre sample
