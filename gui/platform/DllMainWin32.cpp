@@ -5,10 +5,8 @@
 
 // Threads: the loader, with the loader lock held.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        VSTGUI::moduleInstance = instance;
-        // No per-thread notifications: nothing here keeps per-thread state.
-        DisableThreadLibraryCalls(instance);
-    }
+    // Thread notifications stay on: the static C++ runtime's thread-local
+    // storage relies on them.
+    if (reason == DLL_PROCESS_ATTACH) VSTGUI::moduleInstance = instance;
     return TRUE;
 }

@@ -317,6 +317,7 @@ public:
             SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
             DestroyWindow(window_);
         }
+        if (classRegistered_) releaseWindowClass();
         if (bufferDc_) {
             SelectObject(bufferDc_, previousBitmap_);
             DeleteDC(bufferDc_);
@@ -348,8 +349,10 @@ public:
                                             LPARAM lParam);
 
 private:
-    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void paint();
+    static bool acquireWindowClass();
+    static void releaseWindowClass();
 
     IPlatformFrameCallback* owner_;
     int width_;
@@ -359,8 +362,12 @@ private:
     HBITMAP bufferBitmap_ = nullptr;
     HGDIOBJ previousBitmap_ = nullptr;
     bool gdiplusAcquired_ = false;
+    bool classRegistered_ = false;
     int buttonsDown_ = 0;
+    static int classUsers_;
 };
+
+int Win32Frame::classUsers_ = 0;
 
 // One window class per module: the stereo and the 5.1 DLL may both be loaded.
 const wchar_t* windowClassName() {
@@ -372,22 +379,33 @@ const wchar_t* windowClassName() {
     return name;
 }
 
-bool registerWindowClass() {
-    WNDCLASSEXW existing{};
-    existing.cbSize = sizeof existing;
-    if (GetClassInfoExW(moduleInstance, windowClassName(), &existing)) return true;
+// The class is registered while any editor window of this module exists: the
+// system does not unregister a DLL's classes when the DLL is unloaded.
+bool Win32Frame::acquireWindowClass() {
+    if (classUsers_ > 0) {
+        ++classUsers_;
+        return true;
+    }
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = Win32Frame::windowProcedure;
     windowClass.hInstance = moduleInstance;
     windowClass.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.lpszClassName = windowClassName();
-    return RegisterClassExW(&windowClass) != 0;
+    if (!RegisterClassExW(&windowClass)) return false;
+    classUsers_ = 1;
+    return true;
+}
+
+void Win32Frame::releaseWindowClass() {
+    if (classUsers_ > 0 && --classUsers_ == 0) UnregisterClassW(windowClassName(), moduleInstance);
 }
 
 bool Win32Frame::create(HWND parent) {
     gdiplusAcquired_ = acquireGdiplus();
-    if (!gdiplusAcquired_ || !registerWindowClass()) return false;
+    if (!gdiplusAcquired_) return false;
+    classRegistered_ = acquireWindowClass();
+    if (!classRegistered_) return false;
 
     // The off-screen buffer: a 32-bit top-down DIB section the size of the
     // window, drawn by GDI+ and copied to the window with one BitBlt.
@@ -418,8 +436,9 @@ LRESULT CALLBACK Win32Frame::windowProcedure(HWND window, UINT message, WPARAM w
     }
     auto* frame = reinterpret_cast<Win32Frame*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!frame) return DefWindowProcW(window, message, wParam, lParam);
-    if (!frame->window_) frame->window_ = window;
-    return frame->handle(message, wParam, lParam);
+    if (message == WM_NCCREATE) frame->window_ = window;
+    if (message == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    return frame->handle(window, message, wParam, lParam);
 }
 
 void Win32Frame::paint() {
@@ -445,7 +464,7 @@ void Win32Frame::paint() {
     EndPaint(window_, &paintStruct);
 }
 
-LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Win32Frame::handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_PAINT:
             paint();
@@ -508,7 +527,7 @@ LRESULT Win32Frame::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         default:
             break;
     }
-    return DefWindowProcW(window_, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 }  // namespace
