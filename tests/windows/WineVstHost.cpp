@@ -4,9 +4,10 @@
 //   vst_wine_host MODULE.dll
 //
 // Both exports give a working effect; identity, parameters and their texts,
-// the latency at 44.1 and 48 kHz; hostile dispatcher arguments (null
-// pointers, extreme indices and values) are survived; the module unloads
-// with FreeLibrary and loads again. Exit code 0 when every check passed.
+// the latency at 44.1 and 48 kHz; OLE set up and torn down with the effect;
+// hostile dispatcher arguments (null pointers, extreme indices and values)
+// are survived; the module unloads with FreeLibrary and loads again. Exit code 0 when every check passed.
+#include <objbase.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -90,6 +91,21 @@ void checkIdentity(AEffect* effect, bool surround, const char* how) {
           "editor rectangle" + at);
 }
 
+// The editor binding initialises OLE (single-threaded) for the thread that
+// creates the effect and uninitialises it with the effect: a request for
+// the multithreaded mode fails while it is up and succeeds afterwards.
+void checkOleIsBalanced(Library& library) {
+    AEffect* effect = library.instantiate();
+    check(effect != nullptr, "instantiate for the OLE check");
+    if (!effect) return;
+    check(CoInitializeEx(nullptr, COINIT_MULTITHREADED) == RPC_E_CHANGED_MODE,
+          "OLE is initialised for the host's thread while the effect exists");
+    dispatch(effect, effClose);
+    const HRESULT afterClose = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    check(afterClose == S_OK, "OLE is uninitialised again with the effect");
+    if (SUCCEEDED(afterClose)) CoUninitialize();
+}
+
 // Every opcode with null pointers and extreme indices, values and options.
 void walkHostileOpcodes(AEffect* effect) {
     const VstInt32 indices[] = {0, -1, std::numeric_limits<VstInt32>::min(),
@@ -143,6 +159,7 @@ int main(int argc, char** argv) {
             checkIdentity(effect, surround, how);
             check(dispatch(effect, effClose) == 1, std::string("effClose ") + how);
         }
+        checkOleIsBalanced(library);
         AEffect* hostile = library.instantiate();
         check(hostile != nullptr, "instantiate for the hostile walk");
         if (hostile) walkHostileOpcodes(hostile);

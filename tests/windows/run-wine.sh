@@ -17,7 +17,8 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 if [ "${1:-}" = "--boot" ]; then
-  export WINEPREFIX="${2:?usage: run-wine.sh --boot PREFIX}"
+  # Wine takes only absolute prefix paths.
+  export WINEPREFIX="$(realpath -m "${2:?usage: run-wine.sh --boot PREFIX}")"
   mkdir -p "$WINEPREFIX"
   "$wine" wineboot --init
   rc=$?
@@ -25,7 +26,7 @@ if [ "${1:-}" = "--boot" ]; then
   exit $rc
 fi
 
-export WINEPREFIX="${1:?usage: run-wine.sh PREFIX PROGRAM.exe [ARGS...]}"
+export WINEPREFIX="$(realpath -m "${1:?usage: run-wine.sh PREFIX PROGRAM.exe [ARGS...]}")"
 shift
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "no Wine prefix at $WINEPREFIX (run-wine.sh --boot makes one)" >&2
