@@ -3,8 +3,8 @@
 //
 //   editor_wine_host MODULE.dll CAPTURE_FOLDER
 //
-// Opens the editor into a host window; drags a slider and Ctrl + clicks one
-// with real input (SendInput), checking the host's begin-edit, automation
+// Opens the editor into a host window; drags a slider (also out of the
+// window) and Ctrl + clicks one with real input (SendInput), checking the host's begin-edit, automation
 // and end-edit calls; shows and hides the credits; closes and reopens; sets
 // a parameter from a second thread. It checks the handles' positions in the
 // window's pixels itself and writes captures of three states (PPM files) for
@@ -277,6 +277,19 @@ int main(int argc, char** argv) {
         check(std::fabs(dragged - float(handleLeft + 80 - kHandleMinLeftPx) / 220.0f) < 1e-6f,
               "the drag moves the value by 80 pixels' worth");
         checkHandles(effect, layout, host.capture(), "after the drag");
+
+        // A drag that leaves the editor's window keeps going (the window
+        // captures the mouse) and ends where the button goes up.
+        const int captureRow = 3, captureY = sliderTop(layout, captureRow) + 6;
+        const int captureLeft = expectedHandleLeft(effect->getParameter(effect, captureRow));
+        host.moveMouse(captureLeft + 9, captureY);
+        host.button(true);
+        host.moveMouse(int(layout.windowWidthPx) + 40, captureY);
+        host.moveMouse(int(layout.windowWidthPx) + 60, captureY + 30);
+        host.button(false);
+        checkGesture(editCalls(), captureRow, "drag out of the window");
+        check(effect->getParameter(effect, captureRow) == 1.0f,
+              "a drag beyond the window's edge ends at the top of the range");
 
         // Ctrl + click sets the top of the range.
         host.moveMouse(60, sliderTop(layout, 0) + 6);
