@@ -6,8 +6,12 @@ SYSROOT32 := $(CURDIR)/$(BUILD)/i386-sysroot
 JOBS      ?= $(shell nproc)
 PREFIX    ?=
 CMAKE_ARGS ?=
+# The Windows VST modules (mingw-w64), delivered into build/plugins/windows.
+BUILDWIN64 := $(BUILD)/windows-x86_64
+BUILDWIN32 := $(BUILD)/windows-i686
+WINPLUGINS := $(CURDIR)/$(BUILD)/plugins/windows
 
-.PHONY: all deps configure build test demo bench plugins install screenshots clean
+.PHONY: all deps configure build windows test demo bench plugins install screenshots clean
 
 all: build
 
@@ -22,11 +26,24 @@ $(BUILD32)/CMakeCache.txt:
 	  -DORVANTA_PLUGIN_OUTPUT_DIR=$(CURDIR)/$(BUILD)/plugins -DORVANTA_I386_SYSROOT=$(SYSROOT32) $(CMAKE_ARGS)
 
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DORVANTA_I386_DIR=$(CURDIR)/$(BUILD32) -DORVANTA_I386_SYSROOT=$(SYSROOT32) $(CMAKE_ARGS)
+	cmake -S . -B $(BUILD) -DORVANTA_I386_DIR=$(CURDIR)/$(BUILD32) -DORVANTA_I386_SYSROOT=$(SYSROOT32) \
+	  -DORVANTA_WINDOWS_DIR=$(CURDIR)/$(BUILDWIN64) -DORVANTA_WINDOWS_I386_DIR=$(CURDIR)/$(BUILDWIN32) $(CMAKE_ARGS)
+
+$(BUILDWIN64)/CMakeCache.txt:
+	cmake -S . -B $(BUILDWIN64) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake \
+	  -DORVANTA_PLUGIN_OUTPUT_DIR=$(WINPLUGINS) $(CMAKE_ARGS)
+
+$(BUILDWIN32)/CMakeCache.txt:
+	cmake -S . -B $(BUILDWIN32) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake \
+	  -DORVANTA_PLUGIN_OUTPUT_DIR=$(WINPLUGINS) $(CMAKE_ARGS)
+
+windows: deps $(BUILDWIN64)/CMakeCache.txt $(BUILDWIN32)/CMakeCache.txt
+	cmake --build $(BUILDWIN32) -j $(JOBS)
+	cmake --build $(BUILDWIN64) -j $(JOBS)
 
 configure: deps $(SYSROOT32)/.complete $(BUILD32)/CMakeCache.txt $(BUILD)/CMakeCache.txt
 
-build: configure
+build: configure windows
 	cmake --build $(BUILD32) -j $(JOBS)
 	cmake --build $(BUILD) -j $(JOBS)
 

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "LevelerCore.h"
+#include "Math.h"
 #include "Numerics.h"
 
 using namespace orvanta;
@@ -43,7 +44,7 @@ inline float finiteProbe(float x) { return x - x; }
 
 void LevelerCore::designKWeighting(float rate) {
     const double fs = rate;
-    const double k = std::tan(kShelfPiFreq / fs);
+    const double k = orvanta::tan(kShelfPiFreq / fs);
     const double s = k * kSqrt2;
     const double kk = k * k;
     const double a0 = 1.0 + s + kk;
@@ -53,7 +54,7 @@ void LevelerCore::designKWeighting(float rate) {
     shelfB1 = static_cast<float>(2.0 * (kShelfGain - kk) / a0);
     shelfB2 = static_cast<float>((kShelfGain - kShelfGainRoot * s + kk) / a0);
 
-    const double k2 = std::tan(kHighPassPiFreq / fs);
+    const double k2 = orvanta::tan(kHighPassPiFreq / fs);
     const double a0hp = 1.0 + 2.0 * k2 + k2 * k2;
     highPassA1 = static_cast<float>(2.0 * (1.0 - k2 * k2) / a0hp);
     highPassA2 = static_cast<float>((1.0 - 2.0 * k2 + k2 * k2) / a0hp);
@@ -70,8 +71,8 @@ void LevelerCore::initDetector() {
         const float q = static_cast<float>(lowLinearScale / headroom);
         start = q * (q * channelShare);
     } else if (lowLogSlope < 0.0) {
-        const float lnMaxGain = std::log(maxGain);  // single-precision logarithm
-        start = static_cast<float>(std::exp((lnMaxGain - lowLogOffset) / lowLogSlope) * channelShare);
+        const float lnMaxGain = orvanta::log(maxGain);  // single-precision logarithm
+        start = static_cast<float>(orvanta::exp((lnMaxGain - lowLogOffset) / lowLogSlope) * channelShare);
     } else {
         start = kTinyLevel;
     }

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "LevelerCore.h"
+#include "Math.h"
 #include "Numerics.h"
 
 using namespace orvanta;
@@ -80,10 +81,10 @@ void LevelerCore::computeLevelerGain(double programmePower) {
     double gain;
     if (programmePower > inputPower) {
         gain = highUsesLogLaw
-                   ? std::exp(std::log(programmePower) * highLogSlope + highLogOffset)
+                   ? orvanta::exp(orvanta::log(programmePower) * highLogSlope + highLogOffset)
                    : highLinearScale / std::sqrt(programmePower) + highLinearOffset;
     } else {
-        gain = lowUsesLogLaw ? std::exp(std::log(programmePower) * lowLogSlope + lowLogOffset)
+        gain = lowUsesLogLaw ? orvanta::exp(orvanta::log(programmePower) * lowLogSlope + lowLogOffset)
                              : lowLinearScale / std::sqrt(programmePower) + lowLinearOffset;
     }
     const float rounded = static_cast<float>(gain);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Math.h"
 #include "Numerics.h"
 
 using namespace orvanta;
@@ -38,7 +39,7 @@ float clampSampleRate(float hz) {
 }
 
 double smoothingCoefficient(double rate, double seconds) {
-    return quantize(std::exp(-1.0 / (rate * seconds)), 1.0);
+    return quantize(orvanta::exp(-1.0 / (rate * seconds)), 1.0);
 }
 
 }  // namespace
@@ -109,20 +110,20 @@ LevelerCore::LevelerCore() {
 void LevelerCore::setTargetLevel(float lufs) {
     if (!std::isfinite(lufs)) return;  // a non-finite setting would poison the audio
     targetLevel = lufs + kLoudnessOffsetLu;
-    targetAmplitude = quantize(std::exp(static_cast<double>(targetLevel) * kLn10Over20), 1.0);
+    targetAmplitude = quantize(orvanta::exp(static_cast<double>(targetLevel) * kLn10Over20), 1.0);
     updateGainLaw();
 }
 
 void LevelerCore::setMaxGain(float db) {
     if (!std::isfinite(db)) return;  // a non-finite setting would poison the audio
-    maxGain = quantize(std::exp(static_cast<double>(db) * kLn10Over20), 16.0);
+    maxGain = quantize(orvanta::exp(static_cast<double>(db) * kLn10Over20), 16.0);
     updateGainLaw();
 }
 
 void LevelerCore::setInputLevel(float lufs) {
     if (!std::isfinite(lufs)) return;  // a non-finite setting would poison the audio
     inputLevel = lufs + kLoudnessOffsetLu;
-    const double amplitude = std::exp(static_cast<double>(inputLevel) * kLn10Over20);
+    const double amplitude = orvanta::exp(static_cast<double>(inputLevel) * kLn10Over20);
     inputPower = static_cast<float>(amplitude * amplitude);
     inputAmplitudeInverse = quantize(1.0 / amplitude, 1.0);
     updateGainLaw();
@@ -134,7 +135,7 @@ void LevelerCore::setFreezeLevel(float lufs) {
     // Per-channel share of the freeze level's power: share x 10^((L + 0.691)/10).
     const float powerExponent = 2.0f * (lufs + kLoudnessOffsetLu);
     freezeThreshold = static_cast<float>(
-        channelShare * std::exp(static_cast<double>(powerExponent) * kLn10Over20));
+        channelShare * orvanta::exp(static_cast<double>(powerExponent) * kLn10Over20));
 }
 
 namespace {
@@ -167,7 +168,7 @@ void LevelerCore::setMixMode(int mode) {
 
 void LevelerCore::setLfeGain(float db) {
     if (!std::isfinite(db)) return;  // a non-finite setting would poison the audio
-    lfeGain = quantize(std::exp(static_cast<double>(db) * kLn10Over20), 16.0);
+    lfeGain = quantize(orvanta::exp(static_cast<double>(db) * kLn10Over20), 16.0);
 }
 
 void LevelerCore::setChannelShare(float share) {
@@ -190,9 +191,9 @@ void LevelerCore::setSampleRate(float hz) {
     holdLen = lengthFromSeconds(fs, kShortHoldS);
     longHoldLen = static_cast<uint16_t>(6 * holdLen);
     attackDiv = quantize(1.0 / (limLen + 1), 1.0);
-    releaseCoef = quantize(std::pow(0.01, kReleasePer1Percent / fs), 1.0);
-    levelFall = quantize(std::pow(0.01, kLevelFallPer1Percent / fs), 1.0);
-    levelRise = quantize(std::pow(0.01, kLevelRisePer1Percent / fs), 16.0);
+    releaseCoef = quantize(orvanta::pow(0.01, kReleasePer1Percent / fs), 1.0);
+    levelFall = quantize(orvanta::pow(0.01, kLevelFallPer1Percent / fs), 1.0);
+    levelRise = quantize(orvanta::pow(0.01, kLevelRisePer1Percent / fs), 16.0);
     gapHoldLength = lengthFromSeconds(fs, kGapHoldS);
     lookaheadLength = lengthFromSeconds(fs, kLevelerLookaheadS);
     lookaheadLast = static_cast<uint16_t>(lookaheadLength - 2);

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "LevelerCore.h"
+#include "Math.h"
 #include "Numerics.h"
 
 using namespace orvanta;
@@ -50,7 +51,7 @@ inline float product(float level, double factor) {
 
 void LevelerCore::setTruePeak(float dbtp) {
     if (!std::isfinite(dbtp)) return;  // a non-finite ceiling would poison the limiter
-    const double amplitude = std::exp(static_cast<double>(dbtp) * kLn10Over20);
+    const double amplitude = orvanta::exp(static_cast<double>(dbtp) * kLn10Over20);
     const double scaled = amplitude * static_cast<double>(kScaledFullScale);
     const float newCeiling = quantize(scaled, 256.0);
     if (holdCount != 0 && newCeiling == ceiling) return;

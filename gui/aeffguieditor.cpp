@@ -17,9 +17,15 @@ uint64_t nowMilliseconds() {
 AEffGUIEditor::AEffGUIEditor(void* effect)
     : AEffEditor(static_cast<AudioEffect*>(effect)), createdAtMilliseconds(nowMilliseconds()) {
     if (this->effect) this->effect->setEditor(this);
+    setUpThread = std::this_thread::get_id();
+    threadSetUp = VSTGUI::beginEditorThread();
 }
 
-AEffGUIEditor::~AEffGUIEditor() = default;
+AEffGUIEditor::~AEffGUIEditor() {
+    // Balanced on the thread that was set up; another thread was never set
+    // up by us and must not be torn down.
+    if (threadSetUp && setUpThread == std::this_thread::get_id()) VSTGUI::endEditorThread();
+}
 
 bool AEffGUIEditor::getRect(ERect** place) {
     if (!place) return false;

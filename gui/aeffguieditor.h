@@ -67,4 +67,7 @@ private:
     // Written by open() on that thread, read by setParameter() on any.
     std::atomic<std::thread::id> userInterfaceThread{};
     uint64_t createdAtMilliseconds;
+    // The thread whose set-up the destructor undoes (platform/Platform.h).
+    std::thread::id setUpThread;
+    bool threadSetUp = false;
 };

@@ -5,21 +5,13 @@
 namespace VSTGUI {
 
 CBitmap::CBitmap(const CResourceDescription& description) {
-    const EmbeddedResource* resource =
-        description.name ? findEmbeddedResource(description.name) : nullptr;
-    if (resource) surface_ = decodePngImage(resource->data, resource->size);
+    if (description.name) platformBitmap_ = IPlatformBitmap::createFromResource(description.name);
 }
 
-CBitmap::~CBitmap() {
-    if (surface_) cairo_surface_destroy(surface_);
-}
+CBitmap::~CBitmap() { delete platformBitmap_; }
 
-CCoord CBitmap::getWidth() const {
-    return surface_ ? cairo_image_surface_get_width(surface_) : 0;
-}
+CCoord CBitmap::getWidth() const { return platformBitmap_ ? platformBitmap_->getWidth() : 0; }
 
-CCoord CBitmap::getHeight() const {
-    return surface_ ? cairo_image_surface_get_height(surface_) : 0;
-}
+CCoord CBitmap::getHeight() const { return platformBitmap_ ? platformBitmap_->getHeight() : 0; }
 
 }  // namespace VSTGUI

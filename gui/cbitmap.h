@@ -1,11 +1,11 @@
 // Bitmaps loaded from PNG images embedded in the module.
 #pragma once
 
-#include <cairo.h>
-
 #include "vstguibase.h"
 
 namespace VSTGUI {
+
+class IPlatformBitmap;
 
 // Names an embedded image, as a resource name ("ov_slider.png").
 struct CResourceDescription {
@@ -13,8 +13,9 @@ struct CResourceDescription {
     const char* name;
 };
 
-// An image decoded once at construction. An image that cannot be found or
-// decoded leaves an empty bitmap: width and height 0, drawing does nothing.
+// An image decoded once at construction by the window-system backend. An
+// image that cannot be found or decoded leaves an empty bitmap: width and
+// height 0, drawing does nothing.
 class CBitmap : public CBaseObject {
 public:
     explicit CBitmap(const CResourceDescription& description);
@@ -22,11 +23,12 @@ public:
 
     CCoord getWidth() const;
     CCoord getHeight() const;
-    bool isLoaded() const { return surface_ != nullptr; }
-    cairo_surface_t* getSurface() const { return surface_; }
+    bool isLoaded() const { return platformBitmap_ != nullptr; }
+    // The backend's decoded image, for the backend's drawing context.
+    IPlatformBitmap* getPlatformBitmap() const { return platformBitmap_; }
 
 private:
-    cairo_surface_t* surface_ = nullptr;
+    IPlatformBitmap* platformBitmap_ = nullptr;
 };
 
 }  // namespace VSTGUI

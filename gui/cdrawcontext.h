@@ -1,8 +1,7 @@
-// Drawing context handed to the views: a thin wrapper over a cairo context
-// that speaks in the layer's own rectangles and colours.
+// Drawing context handed to the views: the drawing operations they use, in
+// the layer's own rectangles and colours. Each window-system backend
+// implements it over its own drawing library (platform/).
 #pragma once
-
-#include <cairo.h>
 
 #include "vstguibase.h"
 
@@ -22,22 +21,27 @@ struct CFontDesc {
 
 class CDrawContext {
 public:
-    explicit CDrawContext(cairo_t* context) : context_(context) {}
+    CDrawContext() = default;
+    CDrawContext(const CDrawContext&) = delete;
+    CDrawContext& operator=(const CDrawContext&) = delete;
+    virtual ~CDrawContext() = default;
 
     // Draws the bitmap into `destination`, taking its pixels from `offset`
     // inside the bitmap; pixels outside the bitmap are left alone.
-    void drawBitmap(CBitmap* bitmap, const CRect& destination, const CPoint& offset = CPoint());
-    void fillRect(const CRect& area, const CColor& color);
-    void frameRect(const CRect& area, const CColor& color);
-    void drawString(const char* utf8Text, const CRect& area, CHoriTxtAlign alignment,
-                    const CFontDesc& font, const CColor& color, bool antialias);
+    virtual void drawBitmap(CBitmap* bitmap, const CRect& destination,
+                            const CPoint& offset = CPoint()) = 0;
+    virtual void fillRect(const CRect& area, const CColor& color) = 0;
+    // A one-pixel line on the border pixels of `area`.
+    virtual void frameRect(const CRect& area, const CColor& color) = 0;
+    // One line of text, centred vertically in `area` (its line box of ascent
+    // plus descent), aligned horizontally as asked, baseline on a whole pixel.
+    virtual void drawString(const char* utf8Text, const CRect& area, CHoriTxtAlign alignment,
+                            const CFontDesc& font, const CColor& color, bool antialias) = 0;
 
-    // Limits drawing to `area` until the matching restore().
-    void save(const CRect& area);
-    void restore();
-
-private:
-    cairo_t* context_;
+    // Limits drawing to `area` (within the current limit) until the matching
+    // restore().
+    virtual void save(const CRect& area) = 0;
+    virtual void restore() = 0;
 };
 
 }  // namespace VSTGUI

@@ -96,8 +96,7 @@ uintptr_t CFrame::getNativeHandle() const {
     return platformFrame_ ? platformFrame_->getNativeHandle() : 0;
 }
 
-void CFrame::drawArea(cairo_t* context, const CRect& area) {
-    CDrawContext drawContext(context);
+void CFrame::drawArea(CDrawContext& drawContext, const CRect& area) {
     drawContext.save(area);
     if (getBackground()) drawContext.drawBitmap(getBackground(), getViewSize());
     auto drawView = [&](CView* view) {
@@ -113,7 +112,7 @@ void CFrame::drawArea(cairo_t* context, const CRect& area) {
     drawContext.restore();
 }
 
-void CFrame::platformDrawRect(cairo_t* context, const CRect& area) { drawArea(context, area); }
+void CFrame::platformDrawRect(CDrawContext& context, const CRect& area) { drawArea(context, area); }
 
 CView* CFrame::viewAt(const CPoint& where) const {
     if (modalView_) return modalView_->getViewSize().pointInside(where) ? modalView_ : nullptr;

@@ -67,7 +67,7 @@ public:
 
     // Paints `area` of the frame into `context` (also used to render the
     // frame without a window).
-    void drawArea(cairo_t* context, const CRect& area);
+    void drawArea(CDrawContext& context, const CRect& area);
 
     // Mouse input in frame coordinates, as the window delivers it.
     void onMouseDownAt(const CPoint& where, const CButtonState& buttons);
@@ -76,12 +76,14 @@ public:
     void onWheelAt(const CPoint& where, float distance, const CButtonState& buttons);
 
 private:
-    void platformDrawRect(cairo_t* context, const CRect& area) override;
+    void platformDrawRect(CDrawContext& context, const CRect& area) override;
     void platformOnMouseDown(const CPoint& where, const CButtonState& buttons) override;
     void platformOnMouseMoved(const CPoint& where, const CButtonState& buttons) override;
     void platformOnMouseUp(const CPoint& where, const CButtonState& buttons) override;
     void platformOnMouseWheel(const CPoint& where, float distance,
                               const CButtonState& buttons) override;
+    bool platformOnKeyDown(VstKeyCode& key) override { return onKeyDown(key) == 1; }
+    bool platformOnKeyUp(VstKeyCode& key) override { return onKeyUp(key) == 1; }
     CView* viewAt(const CPoint& where) const;
 
     VSTGUIEditorInterface* editor_;

@@ -1,12 +1,11 @@
 // The one seam between the view layer and the window system. Everything that
 // depends on the operating system's windowing lives behind it: creating the
 // editor window as a child of the host's window, reading its events,
-// providing the drawing surface, and finding and decoding embedded images.
-// The views above draw with cairo, which exists on every target system; a
-// second backend only has to implement this header.
+// providing the drawing context, and finding and decoding embedded images.
+// The views above draw through CDrawContext only. Backends: X11 with cairo
+// (PlatformX11.cpp, CairoDrawContext.cpp) and Win32 with GDI+
+// (PlatformWin32.cpp); each only has to implement this header.
 #pragma once
-
-#include <cairo.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +14,9 @@
 
 namespace VSTGUI {
 
+class CDrawContext;
+struct VstKeyCode;
+
 // What the window reports to the frame that owns it. All calls come from
 // inside IPlatformFrame::processEvents() or drawDirty(), on the thread that
 // created the window.
@@ -22,12 +24,23 @@ class IPlatformFrameCallback {
 public:
     virtual ~IPlatformFrameCallback() = default;
     // Paint the given window area; the context is clipped to it.
-    virtual void platformDrawRect(cairo_t* context, const CRect& area) = 0;
+    virtual void platformDrawRect(CDrawContext& context, const CRect& area) = 0;
     virtual void platformOnMouseDown(const CPoint& where, const CButtonState& buttons) = 0;
     virtual void platformOnMouseMoved(const CPoint& where, const CButtonState& buttons) = 0;
     virtual void platformOnMouseUp(const CPoint& where, const CButtonState& buttons) = 0;
     virtual void platformOnMouseWheel(const CPoint& where, float distance,
                                       const CButtonState& buttons) = 0;
+    // A key pressed or released while the window has the keyboard focus
+    // (backends whose hosts deliver keys to the window itself); true when a
+    // view took it.
+    virtual bool platformOnKeyDown(VstKeyCode& key) {
+        (void)key;
+        return false;
+    }
+    virtual bool platformOnKeyUp(VstKeyCode& key) {
+        (void)key;
+        return false;
+    }
 };
 
 // A window embedded in a host window. Not thread-safe: the thread that
@@ -52,9 +65,31 @@ public:
     virtual uintptr_t getNativeHandle() const = 0;
 };
 
-// Embedded images. A module that carries images registers its table once;
-// lookups compare names without regard to case, as resource names are
-// case-insensitive on every system that has them.
+// A decoded image, ready for the backend's drawing context.
+class IPlatformBitmap {
+public:
+    // Finds the module's embedded image of that name and decodes it (PNG,
+    // with its alpha). Answers null when there is no such image or it
+    // cannot be decoded.
+    static IPlatformBitmap* createFromResource(const char* name);
+    virtual ~IPlatformBitmap() = default;
+    virtual int getWidth() const = 0;
+    virtual int getHeight() const = 0;
+};
+
+// The editor binding's per-thread set-up, made by its constructor and undone
+// by its destructor: on Windows OLE for the calling thread (drag and drop,
+// clipboard), elsewhere nothing. beginEditorThread answers whether the
+// matching endEditorThread is due on that thread.
+bool beginEditorThread();
+void endEditorThread();
+
+// Embedded images as a table of byte arrays, for systems without resources
+// in their module format (the X11 backend). A module that carries images
+// registers its table once; lookups compare names without regard to case, as
+// resource names are case-insensitive on every system that has them. The
+// Win32 backend reads the module's "PNG" resources instead and ignores the
+// table.
 struct EmbeddedResource {
     const char* name;
     const unsigned char* data;
@@ -62,14 +97,5 @@ struct EmbeddedResource {
 };
 void setEmbeddedResources(const EmbeddedResource* table, size_t count);
 const EmbeddedResource* findEmbeddedResource(const char* name);
-
-// The family to ask cairo for when `preferred` is wanted: `preferred` when
-// the system has it, otherwise its metric-compatible substitute
-// (Arial -> Liberation Sans), so that texts keep their widths.
-const char* resolveFontFamily(const char* preferred);
-
-// Decodes a PNG held in memory into an image surface (ARGB32 or RGB24).
-// Answers null for data that is not a decodable PNG.
-cairo_surface_t* decodePngImage(const unsigned char* data, size_t size);
 
 }  // namespace VSTGUI

@@ -9,6 +9,8 @@
 // handler that was there before.
 #include "Platform.h"
 
+#include "CairoDrawContext.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <cairo-xlib.h>
@@ -112,7 +114,8 @@ public:
         // Paint into an off-screen group first, so the window never shows a
         // half-drawn state (background without its controls).
         cairo_push_group(context);
-        owner_->platformDrawRect(context, area);
+        CairoDrawContext drawContext(context);
+        owner_->platformDrawRect(drawContext, area);
         cairo_pop_group_to_source(context);
         cairo_paint(context);
         cairo_destroy(context);
@@ -250,32 +253,11 @@ const EmbeddedResource* findEmbeddedResource(const char* name) {
     return nullptr;
 }
 
-namespace {
-struct PngReader {
-    const unsigned char* data;
-    size_t size;
-    size_t position;
-};
+// -------------------------------------------------------------- threads
 
-cairo_status_t readPngBytes(void* closure, unsigned char* destination, unsigned int length) {
-    auto* reader = static_cast<PngReader*>(closure);
-    if (length > reader->size - reader->position) return CAIRO_STATUS_READ_ERROR;
-    std::memcpy(destination, reader->data + reader->position, length);
-    reader->position += length;
-    return CAIRO_STATUS_SUCCESS;
-}
-}  // namespace
-
-cairo_surface_t* decodePngImage(const unsigned char* data, size_t size) {
-    if (!data || size == 0) return nullptr;
-    PngReader reader{data, size, 0};
-    cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(readPngBytes, &reader);
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(surface);
-        return nullptr;
-    }
-    return surface;
-}
+// X11 needs no per-thread set-up.
+bool beginEditorThread() { return false; }
+void endEditorThread() {}
 
 // ----------------------------------------------------------------- fonts
 

@@ -13,7 +13,7 @@
 #include "EditorLayout.h"
 #include "ValueDisplays.h"
 #include "ccontrols.h"
-#include "platform/Platform.h"
+#include "platform/CairoDrawContext.h"
 
 namespace {
 
@@ -101,7 +101,7 @@ WindowCapture expectedWindow(const EditorLayout& layout, const std::vector<float
         display.setFrameColor(transparent);
         display.setValueToStringFunction(kRowText[row]);
         display.setValue(values[row]);
-        VSTGUI::CDrawContext context(cr);
+        VSTGUI::CairoDrawContext context(cr);
         context.save(area);
         display.draw(&context);
         context.restore();

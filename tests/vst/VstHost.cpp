@@ -1,6 +1,10 @@
 #include "VstHost.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <cstring>
 
@@ -31,6 +35,26 @@ VstIntPtr VSTCALLBACK recordingHostCallback(AEffect* effect, VstInt32 opcode, Vs
     }
 }
 
+#ifdef _WIN32
+// The Windows build of the host (run under Wine): LoadLibrary and its kin.
+Library::Library(const std::string& path) {
+    HMODULE module = LoadLibraryA(path.c_str());
+    handle = module;
+    if (!module) {
+        loadError = "LoadLibrary failed with error " + std::to_string(GetLastError());
+        return;
+    }
+    entry = reinterpret_cast<EntryFunction>(
+        reinterpret_cast<void*>(GetProcAddress(module, "VSTPluginMain")));
+    mainAlias = reinterpret_cast<EntryFunction>(
+        reinterpret_cast<void*>(GetProcAddress(module, "main")));
+    if (!entry) loadError = "no VSTPluginMain";
+}
+
+Library::~Library() {
+    if (handle) FreeLibrary(static_cast<HMODULE>(handle));
+}
+#else
 Library::Library(const std::string& path) {
     handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
@@ -46,6 +70,7 @@ Library::Library(const std::string& path) {
 Library::~Library() {
     if (handle) dlclose(handle);
 }
+#endif
 
 AEffect* Library::instantiate(bool throughMainAlias) const {
     EntryFunction function = throughMainAlias ? mainAlias : entry;

@@ -1,9 +1,9 @@
-#include "cdrawcontext.h"
+#include "CairoDrawContext.h"
 
 #include <cmath>
+#include <cstring>
 
-#include "cbitmap.h"
-#include "platform/Platform.h"
+#include "../cbitmap.h"
 
 namespace VSTGUI {
 
@@ -16,13 +16,13 @@ void setSourceColor(cairo_t* context, const CColor& color) {
 
 }  // namespace
 
-void CDrawContext::drawBitmap(CBitmap* bitmap, const CRect& destination, const CPoint& offset) {
+void CairoDrawContext::drawBitmap(CBitmap* bitmap, const CRect& destination, const CPoint& offset) {
     if (!bitmap || !bitmap->isLoaded() || destination.isEmpty()) return;
     cairo_save(context_);
     cairo_rectangle(context_, destination.left, destination.top, destination.getWidth(),
                     destination.getHeight());
     cairo_clip(context_);
-    cairo_set_source_surface(context_, bitmap->getSurface(), destination.left - offset.x,
+    cairo_set_source_surface(context_, static_cast<CairoBitmap*>(bitmap->getPlatformBitmap())->surface(), destination.left - offset.x,
                              destination.top - offset.y);
     // Bitmaps are drawn 1:1 at whole pixels; no filtering blurs them.
     cairo_pattern_set_filter(cairo_get_source(context_), CAIRO_FILTER_NEAREST);
@@ -30,14 +30,14 @@ void CDrawContext::drawBitmap(CBitmap* bitmap, const CRect& destination, const C
     cairo_restore(context_);
 }
 
-void CDrawContext::fillRect(const CRect& area, const CColor& color) {
+void CairoDrawContext::fillRect(const CRect& area, const CColor& color) {
     if (color.alpha == 0 || area.isEmpty()) return;
     setSourceColor(context_, color);
     cairo_rectangle(context_, area.left, area.top, area.getWidth(), area.getHeight());
     cairo_fill(context_);
 }
 
-void CDrawContext::frameRect(const CRect& area, const CColor& color) {
+void CairoDrawContext::frameRect(const CRect& area, const CColor& color) {
     if (color.alpha == 0 || area.isEmpty()) return;
     setSourceColor(context_, color);
     cairo_set_line_width(context_, 1.0);
@@ -47,7 +47,7 @@ void CDrawContext::frameRect(const CRect& area, const CColor& color) {
     cairo_stroke(context_);
 }
 
-void CDrawContext::drawString(const char* utf8Text, const CRect& area, CHoriTxtAlign alignment,
+void CairoDrawContext::drawString(const char* utf8Text, const CRect& area, CHoriTxtAlign alignment,
                               const CFontDesc& font, const CColor& color, bool antialias) {
     if (!utf8Text || !*utf8Text || area.isEmpty()) return;
     cairo_save(context_);
@@ -87,12 +87,48 @@ void CDrawContext::drawString(const char* utf8Text, const CRect& area, CHoriTxtA
     cairo_restore(context_);
 }
 
-void CDrawContext::save(const CRect& area) {
+void CairoDrawContext::save(const CRect& area) {
     cairo_save(context_);
     cairo_rectangle(context_, area.left, area.top, area.getWidth(), area.getHeight());
     cairo_clip(context_);
 }
 
-void CDrawContext::restore() { cairo_restore(context_); }
+void CairoDrawContext::restore() { cairo_restore(context_); }
+
+// ------------------------------------------------------------- bitmaps
+
+namespace {
+struct PngReader {
+    const unsigned char* data;
+    size_t size;
+    size_t position;
+};
+
+cairo_status_t readPngBytes(void* closure, unsigned char* destination, unsigned int length) {
+    auto* reader = static_cast<PngReader*>(closure);
+    if (length > reader->size - reader->position) return CAIRO_STATUS_READ_ERROR;
+    std::memcpy(destination, reader->data + reader->position, length);
+    reader->position += length;
+    return CAIRO_STATUS_SUCCESS;
+}
+}  // namespace
+
+cairo_surface_t* decodePngImage(const unsigned char* data, size_t size) {
+    if (!data || size == 0) return nullptr;
+    PngReader reader{data, size, 0};
+    cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(readPngBytes, &reader);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return nullptr;
+    }
+    return surface;
+}
+
+IPlatformBitmap* IPlatformBitmap::createFromResource(const char* name) {
+    const EmbeddedResource* resource = findEmbeddedResource(name);
+    if (!resource) return nullptr;
+    cairo_surface_t* surface = decodePngImage(resource->data, resource->size);
+    return surface ? new CairoBitmap(surface) : nullptr;
+}
 
 }  // namespace VSTGUI
