@@ -1,0 +1,218 @@
+#include "LevelJob.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "AudioFile.h"
+#include "EngineGroup.h"
+#include "Plot.h"
+
+namespace {
+
+struct Interrupted {};
+
+// Frames read, processed and written per step; the meters are read every
+// kMeterSteps per second of audio.
+constexpr int64_t kBlockFrames = 8192;
+constexpr int kMeterReadingsPerSecond = 100;  // 10 ms: the leveler gain moves far slower
+constexpr int kPlotPointsPerSecond = 10;      // 100 ms, the step of EBU short-term meters
+
+void checkDestination(const JobSpec& spec) {
+    struct stat st;
+    if (stat(spec.output.c_str(), &st) != 0) return;  // absent: the folder check follows on creation
+    if (S_ISDIR(st.st_mode)) throw FileError{spec.output + ": is a folder; give a file name"};
+    for (const auto& id : *spec.inputIds)
+        if (id.first == st.st_dev && id.second == st.st_ino)
+            throw FileError{spec.output + ": is an input file; orvanta-level never writes over its input"};
+    if (!spec.options->force) throw FileError{spec.output + ": already exists (use --force to replace it)"};
+}
+
+double toDb(double gain) { return 20.0 * std::log10(gain); }
+
+void measureFile(const std::string& path, const ChannelLayout& layout, int rate, int64_t step,
+                 LoudnessFigures& figures, std::vector<float>& shortTerm) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr) throw FileError{path + ": cannot read back the written file"};
+    LoudnessMeter meter(layout, rate, step);
+    std::vector<float> buffer(static_cast<size_t>(kBlockFrames) * static_cast<size_t>(info.channels));
+    sf_count_t n;
+    while ((n = sf_readf_float(file, buffer.data(), kBlockFrames)) > 0) meter.add(buffer.data(), n);
+    sf_close(file);
+    figures = meter.figures();
+    shortTerm = meter.shortTerm();
+}
+
+void run(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& stop, JobResult& r) {
+    const Options& options = *spec.options;
+    InputFile input(spec.input);
+    const SF_INFO& info = input.info();
+    const ChannelLayout& layout = input.layout();
+    r.layout = layout.layout;
+    r.channels = info.channels;
+    r.rateHz = info.samplerate;
+    r.frames = info.frames;
+    r.reordered = layout.reordered;
+    r.inputFormat = describeFormat(info.format);
+    progress.framesTotal = info.frames;
+    progress.rateHz = info.samplerate;
+
+    checkDestination(spec);
+    const SampleEncoding encoding = chooseEncoding(info.format, info.channels, info.samplerate, options.format,
+                                                   options.bits, options.dither, spec.output);
+    r.outputFormat = describeFormat(encoding.format);
+    OutputFile output(spec.output, encoding, info.channels, info.samplerate,
+                      input.hasChannelMap() ? input.channelMap() : nullptr);
+
+    EngineGroup engines(layout.layout, info.samplerate, r.settings);
+    const int64_t latency = engines.latency();
+    r.latencyFrames = static_cast<uint32_t>(latency);
+
+    const int channels = info.channels;
+    const int64_t meterStep = std::max<int64_t>(1, info.samplerate / kMeterReadingsPerSecond);
+    const int64_t plotStep = std::max<int64_t>(1, info.samplerate / kPlotPointsPerSecond);
+    r.series.stepSeconds = static_cast<double>(plotStep) / info.samplerate;
+    LoudnessMeter inputMeter(layout, info.samplerate, plotStep);
+    LoudnessMeter outputMeter(layout, info.samplerate, plotStep);
+    const size_t points = static_cast<size_t>(info.frames / plotStep) + 1;
+    r.series.gainDb.assign(points, NAN);
+    r.series.reductionDb.assign(points, 0.0f);
+
+    const size_t blockSamples = static_cast<size_t>(kBlockFrames) * static_cast<size_t>(channels);
+    std::vector<float> interleavedIn(blockSamples), interleavedOut(blockSamples), written;
+    std::vector<float> planarIn(blockSamples), planarOut(blockSamples);
+
+    int64_t framesRead = 0, processed = 0, flushLeft = latency;
+    bool atEnd = false;
+    double gainMax = 0.0, gainMin = HUGE_VAL, reductionMax = 0.0;
+    for (;;) {
+        if (stop.load(std::memory_order_relaxed)) throw Interrupted{};
+        int64_t n = 0;
+        if (!atEnd) {
+            n = input.read(interleavedIn.data(), kBlockFrames);
+            if (n == 0) atEnd = true;
+            else {
+                inputMeter.add(interleavedIn.data(), n);
+                framesRead += n;
+            }
+        }
+        if (atEnd) {
+            // The tail: zeros push the last latency's worth of samples out.
+            if (flushLeft == 0) break;
+            n = std::min(kBlockFrames, flushLeft);
+            std::fill(interleavedIn.begin(), interleavedIn.begin() + n * channels, 0.0f);
+            flushLeft -= n;
+        }
+        // File order, interleaved -> engine order, planar.
+        float* in[6];
+        float* out[6];
+        for (int e = 0; e < channels; ++e) {
+            in[e] = planarIn.data() + e * kBlockFrames;
+            out[e] = planarOut.data() + e * kBlockFrames;
+            const int f = layout.engineToFile[e];
+            for (int64_t i = 0; i < n; ++i) in[e][i] = interleavedIn[static_cast<size_t>(i * channels + f)];
+        }
+        for (int64_t done = 0; done < n;) {
+            const int64_t step = std::min(n - done, meterStep - processed % meterStep);
+            const float* stepIn[6];
+            float* stepOut[6];
+            for (int e = 0; e < channels; ++e) {
+                stepIn[e] = in[e] + done;
+                stepOut[e] = out[e] + done;
+            }
+            engines.process(stepIn, stepOut, static_cast<int32_t>(step));
+            done += step;
+            processed += step;
+            // Readings belong to the output frames that have just left the engine.
+            const int64_t aligned = processed - latency;
+            const double reduction = engines.takeDeepestReductionDb();
+            if (aligned > 0 && aligned <= info.frames) {
+                const double gain = engines.levelerGain();
+                gainMax = std::max(gainMax, gain);
+                gainMin = std::min(gainMin, gain);
+                reductionMax = std::max(reductionMax, reduction);
+                const size_t point = static_cast<size_t>((aligned - 1) / plotStep);
+                r.series.gainDb[point] = static_cast<float>(toDb(gain));
+                r.series.reductionDb[point] = std::max(r.series.reductionDb[point], static_cast<float>(reduction));
+            }
+        }
+        // The first `latency` frames out of the engine precede the input's
+        // first frame: they are dropped.
+        const int64_t blockStart = processed - n;
+        const int64_t skip = std::max<int64_t>(0, std::min(n, latency - blockStart));
+        const int64_t count = n - skip;
+        if (count > 0) {
+            for (int e = 0; e < channels; ++e) {
+                const int f = layout.engineToFile[e];
+                for (int64_t i = 0; i < count; ++i)
+                    interleavedOut[static_cast<size_t>(i * channels + f)] = out[e][skip + i];
+            }
+            output.write(interleavedOut.data(), count, written);
+            outputMeter.add(written.data(), count);
+            progress.framesDone.store(processed - latency, std::memory_order_relaxed);
+        }
+    }
+    if (framesRead != info.frames)
+        throw FileError{spec.input + ": truncated (ends after " + std::to_string(framesRead) + " of " +
+                        std::to_string(info.frames) + " frames)"};
+    output.finish();
+
+    r.in = inputMeter.figures();
+    r.series.inputShortTerm = inputMeter.shortTerm();
+    if (encoding.integerBits > 0 || encoding.isFloat) {
+        r.out = outputMeter.figures();
+        r.series.outputShortTerm = outputMeter.shortTerm();
+    } else {
+        // A lossy or companding encoder changes the samples: measure what a
+        // reader of the file gets.
+        r.outputMeasuredFromFile = true;
+        measureFile(output.temporaryPath(), layout, info.samplerate, plotStep, r.out, r.series.outputShortTerm);
+    }
+    r.gainMaxDb = gainMax > 0 ? toDb(gainMax) : 0.0;
+    r.gainMinDb = gainMin < HUGE_VAL ? toDb(gainMin) : 0.0;
+    r.reductionMaxDb = reductionMax;
+
+    if (stop.load()) throw Interrupted{};
+    output.commit();
+}
+
+}  // namespace
+
+JobResult levelFile(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& stop) {
+    JobResult r;
+    r.input = spec.input;
+    r.output = spec.output;
+    r.plotFile = spec.plotFile;
+    r.settings = spec.options->settings;
+    progress.start = std::chrono::steady_clock::now();
+    progress.state = JobProgress::Running;
+    if (!spec.refusal.empty()) {
+        r.error = spec.refusal;
+        return r;
+    }
+    try {
+        run(spec, progress, stop, r);
+        r.ok = true;
+    } catch (const FileError& e) {
+        r.error = e.message;
+    } catch (const Interrupted&) {
+        r.interrupted = true;
+        r.error = spec.input + ": interrupted; " + spec.output + " was not written";
+    } catch (const std::bad_alloc&) {
+        r.error = spec.input + ": out of memory";
+    }
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - progress.start).count();
+    if (r.ok && !spec.plotFile.empty()) {
+        try {
+            drawPlot(r, spec.plotFile);
+        } catch (const FileError& e) {
+            r.ok = false;
+            r.error = e.message;
+        }
+    }
+    return r;
+}
