@@ -30,8 +30,8 @@ std::string causeOf(int error) {
 // libsndfile's own error text, without its "System error : " prefix.
 std::string libraryCause(SNDFILE* file) {
     std::string text = sf_strerror(file);
-    const std::string prefix = "System error : ";
-    if (text.compare(0, prefix.size(), prefix) == 0) text = text.substr(prefix.size());
+    for (const std::string prefix : {"System error : ", "Error : "})
+        if (text.compare(0, prefix.size(), prefix) == 0) text = text.substr(prefix.size());
     while (!text.empty() && (text.back() == '.' || text.back() == '\n')) text.pop_back();
     if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
     return text;
@@ -117,7 +117,7 @@ InputFile::InputFile(const std::string& path) : path_(path) {
         line = end ? end + 1 : nullptr;
     }
     if (headerTruncated_) throw FileError{path + ": truncated (the audio data ends before its header says)"};
-    if (info_.frames <= 0) throw FileError{path + ": empty (0 frames of audio)"};
+    if (info_.frames == 0) throw FileError{path + ": empty (0 frames of audio)"};
     if (info_.samplerate < kMinRateHz || info_.samplerate > kMaxRateHz)
         throw FileError{path + ": sample rate " + std::to_string(info_.samplerate) + " Hz is outside " +
                         std::to_string(kMinRateHz) + ".." + std::to_string(kMaxRateHz) + " Hz"};
@@ -139,7 +139,8 @@ int64_t InputFile::read(float* interleaved, int64_t frames) {
         throw FileError{path_ + ": read error after " + std::to_string(framesRead_ + got) + " frames (" +
                         libraryCause(file_) + "): damaged or truncated file"};
     framesRead_ += got;
-    if (got == 0 && framesRead_ < info_.frames)
+    if (got == 0 && framesRead_ == 0) throw FileError{path_ + ": empty (0 frames of audio)"};
+    if (got == 0 && lengthKnown() && framesRead_ < info_.frames)
         throw FileError{path_ + ": truncated (ends after " + std::to_string(framesRead_) + " of " +
                         std::to_string(info_.frames) + " frames)"};
     return got;
@@ -249,8 +250,7 @@ SampleEncoding chooseEncoding(int inputFormat, int channels, int rate, const std
 
 // ---------------------------------------------------------------- output
 
-OutputFile::OutputFile(const std::string& path, const SampleEncoding& encoding, int channels, int rate,
-                       const int* channelMap)
+OutputFile::OutputFile(const std::string& path, const SampleEncoding& encoding, int channels, int rate)
     : path_(path), encoding_(encoding), channels_(channels), ditherState_(0x9E3779B97F4A7C15ull) {
     const std::string dir = dirName(path);
     const std::string folderProblem = checkOutputFolder(dir);
@@ -276,10 +276,12 @@ OutputFile::OutputFile(const std::string& path, const SampleEncoding& encoding, 
     // No PEAK chunk: it carries the time of writing, and the same input and
     // settings must give the same bytes.
     sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
-    if (channelMap) {
-        std::vector<int> map(channelMap, channelMap + channels);
-        sf_command(file_, SFC_SET_CHANNEL_MAP_INFO, map.data(), static_cast<int>(sizeof(int) * map.size()));
-    }
+}
+
+bool OutputFile::setChannelMap(const int* channelMap) {
+    std::vector<int> map(channelMap, channelMap + channels_);
+    return sf_command(file_, SFC_SET_CHANNEL_MAP_INFO, map.data(), static_cast<int>(sizeof(int) * map.size())) ==
+           SF_TRUE;
 }
 
 OutputFile::~OutputFile() {

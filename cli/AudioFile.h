@@ -44,6 +44,9 @@ public:
     int64_t read(float* interleaved, int64_t frames);
 
     const SF_INFO& info() const { return info_; }
+    // Some streams (FLAC without a sample count, for one) do not say how
+    // long they are: info().frames is then a huge placeholder.
+    bool lengthKnown() const { return info_.frames > 0 && info_.frames < SF_COUNT_MAX; }
     const ChannelLayout& layout() const { return layout_; }
     bool hasChannelMap() const { return hasMap_; }
     const int* channelMap() const { return map_; }
@@ -87,12 +90,14 @@ std::string listFormats();
 class OutputFile {
 public:
     // Creates the temporary file next to `path`. Throws FileError.
-    OutputFile(const std::string& path, const SampleEncoding& encoding, int channels, int rate,
-               const int* channelMap);
+    OutputFile(const std::string& path, const SampleEncoding& encoding, int channels, int rate);
     ~OutputFile();  // discards an uncommitted file
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
+    // Labels the channels (libsndfile positions), before the first write;
+    // false when the format cannot carry this map.
+    bool setChannelMap(const int* map);
     // Encodes and writes interleaved frames; `written` receives the values as
     // stored (as a reader gets them back). Throws FileError.
     void write(const float* interleaved, int64_t frames, std::vector<float>& written);

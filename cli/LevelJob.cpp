@@ -55,18 +55,31 @@ void run(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& sto
     r.layout = layout.layout;
     r.channels = info.channels;
     r.rateHz = info.samplerate;
-    r.frames = info.frames;
-    r.reordered = layout.reordered;
+    const int64_t knownFrames = input.lengthKnown() ? info.frames : -1;
+    r.frames = knownFrames;
     r.inputFormat = describeFormat(info.format);
-    progress.framesTotal = info.frames;
+    progress.framesTotal = knownFrames;
     progress.rateHz = info.samplerate;
 
     checkDestination(spec);
     const SampleEncoding encoding = chooseEncoding(info.format, info.channels, info.samplerate, options.format,
                                                    options.bits, options.dither, spec.output);
     r.outputFormat = describeFormat(encoding.format);
-    OutputFile output(spec.output, encoding, info.channels, info.samplerate,
-                      input.hasChannelMap() ? input.channelMap() : nullptr);
+    OutputFile output(spec.output, encoding, info.channels, info.samplerate);
+    // The output keeps the input's channel order when it can say so; a file
+    // whose map the output format cannot carry is written in the engine's
+    // (the standard) order instead, so no reader mistakes its channels.
+    ChannelLayout outLayout = layout;
+    if (input.hasChannelMap() && !output.setChannelMap(input.channelMap()) && layout.reordered) {
+        for (int e = 0; e < info.channels; ++e) outLayout.engineToFile[e] = e;
+        static const int kStandardMaps[7][6] = {
+            {SF_CHANNEL_MAP_MONO}, {SF_CHANNEL_MAP_FRONT_LEFT, SF_CHANNEL_MAP_FRONT_RIGHT}, {}, {}, {}, {},
+            {SF_CHANNEL_MAP_FRONT_LEFT, SF_CHANNEL_MAP_FRONT_RIGHT, SF_CHANNEL_MAP_FRONT_CENTER, SF_CHANNEL_MAP_LFE,
+             SF_CHANNEL_MAP_REAR_LEFT, SF_CHANNEL_MAP_REAR_RIGHT}};
+        output.setChannelMap(kStandardMaps[info.channels]);
+        r.channelOrderChanged = true;
+    }
+    r.reordered = layout.reordered;
 
     EngineGroup engines(layout.layout, info.samplerate, r.settings);
     const int64_t latency = engines.latency();
@@ -77,10 +90,12 @@ void run(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& sto
     const int64_t plotStep = std::max<int64_t>(1, info.samplerate / kPlotPointsPerSecond);
     r.series.stepSeconds = static_cast<double>(plotStep) / info.samplerate;
     LoudnessMeter inputMeter(layout, info.samplerate, plotStep);
-    LoudnessMeter outputMeter(layout, info.samplerate, plotStep);
-    const size_t points = static_cast<size_t>(info.frames / plotStep) + 1;
-    r.series.gainDb.assign(points, NAN);
-    r.series.reductionDb.assign(points, 0.0f);
+    LoudnessMeter outputMeter(outLayout, info.samplerate, plotStep);
+    if (knownFrames > 0) {
+        const size_t points = static_cast<size_t>(knownFrames / plotStep) + 1;
+        r.series.gainDb.reserve(points);
+        r.series.reductionDb.reserve(points);
+    }
 
     const size_t blockSamples = static_cast<size_t>(kBlockFrames) * static_cast<size_t>(channels);
     std::vector<float> interleavedIn(blockSamples), interleavedOut(blockSamples), written;
@@ -130,12 +145,17 @@ void run(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& sto
             // Readings belong to the output frames that have just left the engine.
             const int64_t aligned = processed - latency;
             const double reduction = engines.takeDeepestReductionDb();
-            if (aligned > 0 && aligned <= info.frames) {
+            // Output frames beyond the input's end are the flushed tail.
+            if (aligned > 0 && (!atEnd || aligned <= framesRead)) {
                 const double gain = engines.levelerGain();
                 gainMax = std::max(gainMax, gain);
                 gainMin = std::min(gainMin, gain);
                 reductionMax = std::max(reductionMax, reduction);
                 const size_t point = static_cast<size_t>((aligned - 1) / plotStep);
+                if (point >= r.series.gainDb.size()) {
+                    r.series.gainDb.resize(point + 1, NAN);
+                    r.series.reductionDb.resize(point + 1, 0.0f);
+                }
                 r.series.gainDb[point] = static_cast<float>(toDb(gain));
                 r.series.reductionDb[point] = std::max(r.series.reductionDb[point], static_cast<float>(reduction));
             }
@@ -147,7 +167,7 @@ void run(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& sto
         const int64_t count = n - skip;
         if (count > 0) {
             for (int e = 0; e < channels; ++e) {
-                const int f = layout.engineToFile[e];
+                const int f = outLayout.engineToFile[e];
                 for (int64_t i = 0; i < count; ++i)
                     interleavedOut[static_cast<size_t>(i * channels + f)] = out[e][skip + i];
             }
@@ -156,9 +176,7 @@ void run(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& sto
             progress.framesDone.store(processed - latency, std::memory_order_relaxed);
         }
     }
-    if (framesRead != info.frames)
-        throw FileError{spec.input + ": truncated (ends after " + std::to_string(framesRead) + " of " +
-                        std::to_string(info.frames) + " frames)"};
+    r.frames = framesRead;
     output.finish();
 
     r.in = inputMeter.figures();
@@ -170,7 +188,7 @@ void run(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& sto
         // A lossy or companding encoder changes the samples: measure what a
         // reader of the file gets.
         r.outputMeasuredFromFile = true;
-        measureFile(output.temporaryPath(), layout, info.samplerate, plotStep, r.out, r.series.outputShortTerm);
+        measureFile(output.temporaryPath(), outLayout, info.samplerate, plotStep, r.out, r.series.outputShortTerm);
     }
     r.gainMaxDb = gainMax > 0 ? toDb(gainMax) : 0.0;
     r.gainMinDb = gainMin < HUGE_VAL ? toDb(gainMin) : 0.0;

@@ -56,7 +56,8 @@ struct JobResult {
     int rateHz = 0;
     int64_t frames = 0;
     uint32_t latencyFrames = 0;
-    bool reordered = false;
+    bool reordered = false;            // the file's map differs from the engine's order
+    bool channelOrderChanged = false;  // written in the engine's order: the format cannot keep the map
     std::string inputFormat, outputFormat;
     LoudnessFigures in, out;
     bool outputMeasuredFromFile = false;  // lossy output: measured by decoding it

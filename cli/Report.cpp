@@ -57,7 +57,8 @@ std::string fileReport(const JobResult& r) {
     std::string t;
     t += r.input + " -> " + r.output + "\n";
     t += format("  %s, %d Hz, %.1f s%s; latency %u samples removed\n", layoutName(r.layout), r.rateHz,
-                r.durationSeconds(), r.reordered ? " (channels reordered from the file's map)" : "",
+                r.durationSeconds(), r.channelOrderChanged ? " (written in the order FL FR FC LFE BL BR: the format cannot keep the input's channel map)"
+                : r.reordered ? " (channels reordered by the file's map)" : "",
                 r.latencyFrames);
     t += "  " + r.inputFormat + " -> " + r.outputFormat + "\n";
     t += "  " + settingsLine(r) + "\n";
@@ -124,9 +125,10 @@ std::string jsonReport(const std::vector<JobResult>& results, double wallSeconds
                  jsonNumber(r.settings.values[p]);
         t += "},\n";
         t += format("     \"layout\": \"%s\", \"channels\": %d, \"sample_rate_hz\": %d, \"frames\": %lld, "
-                    "\"duration_s\": %s, \"latency_samples\": %u, \"channels_reordered\": %s,\n",
+                    "\"duration_s\": %s, \"latency_samples\": %u, \"channels_reordered\": %s, \"written_in_engine_order\": %s,\n",
                     layoutName(r.layout), r.channels, r.rateHz, static_cast<long long>(r.frames),
-                    jsonNumber(r.durationSeconds()).c_str(), r.latencyFrames, r.reordered ? "true" : "false");
+                    jsonNumber(r.durationSeconds()).c_str(), r.latencyFrames, r.reordered ? "true" : "false",
+                    r.channelOrderChanged ? "true" : "false");
         t += "     \"input_format\": " + jsonString(r.inputFormat) + ", \"output_format\": " +
              jsonString(r.outputFormat) + ",\n";
         t += "     \"input_loudness\": " + jsonFigures(r.in) + ",\n";
