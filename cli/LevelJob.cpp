@@ -20,6 +20,10 @@ struct Interrupted {};
 constexpr int64_t kBlockFrames = 8192;
 constexpr int kMeterReadingsPerSecond = 100;  // 10 ms: the leveler gain moves far slower
 constexpr int kPlotPointsPerSecond = 10;      // 100 ms, the step of EBU short-term meters
+// A plot has about 1200 pixels across: a long file is drawn from fewer,
+// evenly spaced points (each query of the short-term loudness sums 3 s of
+// the meter's history, a cost that should not grow with the points).
+constexpr int64_t kMostPlotPoints = 1500;
 
 void checkDestination(const JobSpec& spec) {
     struct stat st;
@@ -87,10 +91,10 @@ void run(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& sto
 
     const int channels = info.channels;
     const int64_t meterStep = std::max<int64_t>(1, info.samplerate / kMeterReadingsPerSecond);
-    const int64_t plotStep = std::max<int64_t>(1, info.samplerate / kPlotPointsPerSecond);
+    const int64_t plotStep = plotStepFrames(info.samplerate, knownFrames);
     r.series.stepSeconds = static_cast<double>(plotStep) / info.samplerate;
-    LoudnessMeter inputMeter(layout, info.samplerate, plotStep);
-    LoudnessMeter outputMeter(outLayout, info.samplerate, plotStep);
+    BackgroundMeter inputMeter(layout, info.samplerate, plotStep);
+    BackgroundMeter outputMeter(outLayout, info.samplerate, plotStep);
     if (knownFrames > 0) {
         const size_t points = static_cast<size_t>(knownFrames / plotStep) + 1;
         r.series.gainDb.reserve(points);
@@ -179,11 +183,13 @@ void run(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& sto
     r.frames = framesRead;
     output.finish();
 
-    r.in = inputMeter.figures();
-    r.series.inputShortTerm = inputMeter.shortTerm();
+    inputMeter.finish();
+    outputMeter.finish();
+    r.in = inputMeter.meter().figures();
+    r.series.inputShortTerm = inputMeter.meter().shortTerm();
     if (encoding.integerBits > 0 || encoding.isFloat) {
-        r.out = outputMeter.figures();
-        r.series.outputShortTerm = outputMeter.shortTerm();
+        r.out = outputMeter.meter().figures();
+        r.series.outputShortTerm = outputMeter.meter().shortTerm();
     } else {
         // A lossy or companding encoder changes the samples: measure what a
         // reader of the file gets.
@@ -199,6 +205,11 @@ void run(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& sto
 }
 
 }  // namespace
+
+int64_t plotStepFrames(int rateHz, int64_t frames) {
+    const int64_t hundredMs = std::max<int64_t>(1, rateHz / kPlotPointsPerSecond);
+    return hundredMs * std::max<int64_t>(1, (frames / hundredMs + kMostPlotPoints - 1) / kMostPlotPoints);
+}
 
 JobResult levelFile(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& stop) {
     JobResult r;

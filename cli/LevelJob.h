@@ -72,3 +72,7 @@ struct JobResult {
 // Never throws; the caller marks `progress` Done once it has stored the result. `stop` becomes non-zero on SIGINT or SIGTERM: the job then
 // removes its temporary file and returns with `interrupted` set.
 JobResult levelFile(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& stop);
+
+// Spacing of the plot's points: 100 ms, or a multiple of it that keeps a long
+// file to about 1500 points. `frames` < 0: unknown length.
+int64_t plotStepFrames(int rateHz, int64_t frames);

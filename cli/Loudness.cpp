@@ -58,3 +58,54 @@ LoudnessFigures LoudnessMeter::figures() const {
     f.truePeakDbtp = peak > 0.0 ? 20.0 * std::log10(peak) : -HUGE_VAL;
     return f;
 }
+
+BackgroundMeter::BackgroundMeter(const ChannelLayout& layout, int rate, int64_t stepFrames)
+    : meter_(layout, rate, stepFrames), channels_(layout.channels), thread_(&BackgroundMeter::run, this) {}
+
+BackgroundMeter::~BackgroundMeter() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closing_ = true;
+        queue_.clear();
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+}
+
+void BackgroundMeter::add(const float* interleaved, int64_t frames) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return queue_.size() < kQueuedBlocks; });
+    std::vector<float> block;
+    if (!spare_.empty()) {
+        block = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    block.assign(interleaved, interleaved + frames * channels_);
+    queue_.push_back(std::move(block));
+    lock.unlock();
+    changed_.notify_all();
+}
+
+void BackgroundMeter::finish() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closing_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+}
+
+void BackgroundMeter::run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return closing_ || !queue_.empty(); });
+        if (queue_.empty()) return;  // closing, and every block measured
+        std::vector<float> block = std::move(queue_.front());
+        queue_.pop_front();
+        lock.unlock();
+        changed_.notify_all();
+        meter_.add(block.data(), static_cast<int64_t>(block.size()) / channels_);
+        lock.lock();
+        spare_.push_back(std::move(block));
+    }
+}

@@ -3,7 +3,11 @@
 // loudness every 100 ms for the plot.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "ChannelMap.h"
@@ -38,4 +42,32 @@ private:
     int64_t stepFrames_;
     int64_t intoStep_ = 0;
     std::vector<float> shortTerm_;
+};
+
+// A LoudnessMeter on a thread of its own, so the measurement (libebur128's
+// true-peak oversampling above all) runs beside the engine instead of after
+// it. add() copies the frames into a bounded queue; finish() waits until
+// every frame is measured. The destructor stops and joins the thread.
+class BackgroundMeter {
+public:
+    BackgroundMeter(const ChannelLayout& layout, int rate, int64_t stepFrames);  // throws FileError
+    ~BackgroundMeter();
+    BackgroundMeter(const BackgroundMeter&) = delete;
+    BackgroundMeter& operator=(const BackgroundMeter&) = delete;
+
+    void add(const float* interleaved, int64_t frames);
+    void finish();
+    const LoudnessMeter& meter() const { return meter_; }  // after finish()
+
+private:
+    static constexpr size_t kQueuedBlocks = 8;
+    LoudnessMeter meter_;
+    int channels_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<std::vector<float>> queue_;
+    std::vector<std::vector<float>> spare_;
+    bool closing_ = false;
+    std::thread thread_;
+    void run();
 };

@@ -239,9 +239,7 @@ errors)
   msg=$( (ulimit -f 64; "$tool" -q good.wav -o outdir/a.flac --format flac) 2>&1)
   expect_equal "file-size limit (FLAC)" "orvanta-level: outdir/a.flac: write failed (file size limit exceeded)" "$msg"
   # Permissions: checked as an unprivileged user (root reads and writes anything).
-  chmod 000 good.wav 2>/dev/null
   cp good.wav locked.wav && chmod 000 locked.wav
-  chmod 644 good.wav
   mkdir -p readonly && chmod 555 readonly
   as_user=()
   if [ "$(id -u)" -eq 0 ]; then
