@@ -1,6 +1,7 @@
 #include "Plot.h"
 
 #include <cairo.h>
+#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cmath>
@@ -252,4 +253,9 @@ void drawPlot(const JobResult& r, const std::string& path) {
     cairo_surface_destroy(surface);
     if (status != CAIRO_STATUS_SUCCESS) throw FileError{path + ": cannot draw the plot (" + cairo_status_to_string(status) + ")"};
     writeFileAtomically(path, png);
+}
+
+void releasePlotCaches() {
+    cairo_debug_reset_static_data();
+    FcFini();
 }

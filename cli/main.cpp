@@ -17,6 +17,7 @@
 #include "Arguments.h"
 #include "AudioFile.h"
 #include "JobRunner.h"
+#include "Plot.h"
 #include "Report.h"
 
 namespace {
@@ -139,6 +140,7 @@ int main(int argc, char** argv) {
     const auto started = std::chrono::steady_clock::now();
     const std::vector<JobResult> results = runJobs(specs, jobs, showProgress, stopSignal);
     const double wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    if (!options.plotPath.empty()) releasePlotCaches();
 
     const int signal = stopSignal.load();
     if (signal != 0) {
