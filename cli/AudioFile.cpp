@@ -148,10 +148,28 @@ int64_t InputFile::read(float* interleaved, int64_t frames) {
 
 // ---------------------------------------------------------------- formats
 
+namespace {
+
+// The names users know a container by; they win over libsndfile's file
+// extensions, which are ambiguous ("wav" is also NIST Sphere) or unusual
+// ("oga", "m1a").
+struct NamedFormat {
+    const char* name;
+    int format;  // major type, with the subtype where the name implies one
+};
+constexpr NamedFormat kNamedFormats[] = {
+    {"wav", SF_FORMAT_WAV},   {"wavex", SF_FORMAT_WAVEX}, {"aiff", SF_FORMAT_AIFF},
+    {"aif", SF_FORMAT_AIFF},  {"flac", SF_FORMAT_FLAC},   {"ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+    {"opus", SF_FORMAT_OGG | SF_FORMAT_OPUS}, {"mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III},
+    {"caf", SF_FORMAT_CAF},   {"w64", SF_FORMAT_W64},     {"rf64", SF_FORMAT_RF64},
+    {"au", SF_FORMAT_AU},
+};
+
+}  // namespace
+
 int majorFormatByName(const std::string& name) {
-    if (name == "wavex") return SF_FORMAT_WAVEX;
-    if (name == "aif") return SF_FORMAT_AIFF;
-    if (name == "opus") return SF_FORMAT_OGG;
+    for (const NamedFormat& named : kNamedFormats)
+        if (name == named.name) return named.format & SF_FORMAT_TYPEMASK;
     int count = 0;
     sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
     for (int i = 0; i < count; ++i) {
@@ -163,10 +181,24 @@ int majorFormatByName(const std::string& name) {
     return 0;
 }
 
+int subtypeImpliedBy(const std::string& name) {
+    for (const NamedFormat& named : kNamedFormats)
+        if (name == named.name) return named.format & SF_FORMAT_SUBMASK;
+    return 0;
+}
+
 std::string extensionOf(int format) {
     const int major = format & SF_FORMAT_TYPEMASK;
-    if (major == SF_FORMAT_WAVEX) return "wav";
-    if (major == SF_FORMAT_OGG && (format & SF_FORMAT_SUBMASK) == SF_FORMAT_OPUS) return "opus";
+    const int subtype = format & SF_FORMAT_SUBMASK;
+    for (const NamedFormat& named : kNamedFormats) {
+        if ((named.format & SF_FORMAT_TYPEMASK) != major || std::strcmp(named.name, "wavex") == 0 ||
+            std::strcmp(named.name, "aif") == 0)
+            continue;
+        const int impliedSubtype = named.format & SF_FORMAT_SUBMASK;
+        if (impliedSubtype == 0 || impliedSubtype == subtype || (subtype == 0 && major != SF_FORMAT_OGG) ||
+            (subtype == 0 && impliedSubtype == SF_FORMAT_VORBIS))
+            return named.name;
+    }
     SF_FORMAT_INFO info{};
     info.format = major;
     if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) == 0 && info.extension)
@@ -188,16 +220,36 @@ std::string describeFormat(int format) {
 
 std::string listFormats() {
     std::string text;
+    auto line = [&](const std::string& name, const char* description) {
+        char row[160];
+        std::snprintf(row, sizeof row, "%-8s %s\n", name.c_str(), description);
+        text += row;
+    };
+    for (const NamedFormat& named : kNamedFormats) {
+        SF_INFO probe{};
+        probe.channels = 2;
+        probe.samplerate = 48000;
+        probe.format = named.format | ((named.format & SF_FORMAT_SUBMASK) ? 0 : SF_FORMAT_PCM_16);
+        if (!sf_format_check(&probe)) continue;  // not in this libsndfile
+        SF_FORMAT_INFO major{}, sub{};
+        major.format = named.format & SF_FORMAT_TYPEMASK;
+        sub.format = named.format & SF_FORMAT_SUBMASK;
+        sf_command(nullptr, SFC_GET_FORMAT_INFO, &major, sizeof major);
+        std::string description = major.name ? major.name : "?";
+        if (sub.format && sf_command(nullptr, SFC_GET_FORMAT_INFO, &sub, sizeof sub) == 0 && sub.name)
+            description += std::string(", ") + sub.name;
+        line(named.name, description.c_str());
+    }
     int count = 0;
     sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
     for (int i = 0; i < count; ++i) {
         SF_FORMAT_INFO info{};
         info.format = i;
         sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info);
-        const std::string name = info.format == SF_FORMAT_WAVEX ? "wavex" : info.extension;
-        char line[160];
-        std::snprintf(line, sizeof line, "%-8s %s\n", name.c_str(), info.name);
-        text += line;
+        bool named = false;
+        for (const NamedFormat& known : kNamedFormats)
+            named = named || (known.format & SF_FORMAT_TYPEMASK) == info.format;
+        if (!named && info.extension && majorFormatByName(info.extension) == info.format) line(info.extension, info.name);
     }
     return text;
 }
@@ -207,13 +259,25 @@ SampleEncoding chooseEncoding(int inputFormat, int channels, int rate, const std
     int major = inputFormat & SF_FORMAT_TYPEMASK;
     int subtype = inputFormat & SF_FORMAT_SUBMASK;
     int endian = inputFormat & SF_FORMAT_ENDMASK;
-    if (!formatName.empty()) {
-        const int chosen = majorFormatByName(formatName);
-        if (chosen == 0)
-            throw FileError{outputPath + ": unknown format '" + formatName + "' (see --format list)"};
+    std::string name = formatName;
+    if (name.empty()) {
+        // -o x.flac from a WAV input: the name says FLAC. An extension of the
+        // input's own family (x.wav for WAVE_FORMAT_EXTENSIBLE) changes nothing.
+        const std::string base = baseName(outputPath);
+        const size_t dot = base.rfind('.');
+        std::string extension = dot == std::string::npos ? "" : base.substr(dot + 1);
+        for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        const int named = extension.empty() ? 0 : majorFormatByName(extension);
+        // RF64 files (WAV beyond 4 GB) are usually named .wav too.
+        auto family = [](int m) { return m == SF_FORMAT_WAVEX || m == SF_FORMAT_RF64 ? SF_FORMAT_WAV : m; };
+        if (named != 0 && family(named) != family(major)) name = extension;
+    }
+    if (!name.empty()) {
+        const int chosen = majorFormatByName(name);
+        if (chosen == 0) throw FileError{outputPath + ": unknown format '" + name + "' (see --format list)"};
         if (chosen != major) endian = 0;
         major = chosen;
-        if (formatName == "opus") subtype = SF_FORMAT_OPUS;
+        if (subtypeImpliedBy(name) != 0) subtype = subtypeImpliedBy(name);
     }
     if (!bits.empty()) {
         subtype = bits == "8" ? (major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX ? SF_FORMAT_PCM_U8 : SF_FORMAT_PCM_S8)
@@ -230,7 +294,8 @@ SampleEncoding chooseEncoding(int inputFormat, int channels, int rate, const std
     if (!sf_format_check(&probe) && bits.empty()) {
         // A new container that cannot hold the input's sample type: its
         // usual type instead (the engine's float where the container has it).
-        static const int kFallbacks[] = {SF_FORMAT_FLOAT, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16, SF_FORMAT_VORBIS};
+        static const int kFallbacks[] = {SF_FORMAT_FLOAT, SF_FORMAT_PCM_24, SF_FORMAT_PCM_16, SF_FORMAT_VORBIS,
+                                         SF_FORMAT_MPEG_LAYER_III};
         for (int fallback : kFallbacks) {
             probe.format = major | fallback;
             if (sf_format_check(&probe)) break;

@@ -74,13 +74,16 @@ struct SampleEncoding {
     bool dither = false;    // TPDF on integers of 16 bits or fewer
 };
 
-// The output format for an input format and the --format / --bits options.
+// The output format for an input format and the --format / --bits options;
+// without --format, an output name whose extension names another container
+// (x.flac for a WAV input) selects that container.
 // Throws FileError (naming `outputPath`) when the combination cannot be written.
 SampleEncoding chooseEncoding(int inputFormat, int channels, int rate, const std::string& formatName,
                               const std::string& bits, bool dither, const std::string& outputPath);
 
 // The container of a --format name, or 0; and the file extension of a format.
 int majorFormatByName(const std::string& name);
+int subtypeImpliedBy(const std::string& name);  // "opus", "mp3", "ogg": their codec, else 0
 std::string extensionOf(int format);
 // "WAV, 16-bit integer" and the like.
 std::string describeFormat(int format);

@@ -118,8 +118,7 @@ int main(int argc, char** argv) {
         if (batch) {
             std::string name = baseName(input);
             if (!options.format.empty())
-                name = stem(name) + "." + (options.format == "opus" ? std::string("opus")
-                                                                    : extensionOf(majorFormatByName(options.format)));
+                name = stem(name) + "." + extensionOf(majorFormatByName(options.format) | subtypeImpliedBy(options.format));
             spec.output = options.outputDir + "/" + name;
         } else {
             spec.output = options.outputFile;

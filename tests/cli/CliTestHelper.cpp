@@ -1,7 +1,7 @@
 // Helper of the orvanta-level tests: generates test files, drives the engine
 // directly as a reference, compares audio and measures loudness.
 //
-//   cli_test_helper generate OUT CHANNELS RATE SECONDS float|pcm16|pcm24 [POSITION...]
+//   cli_test_helper generate OUT CHANNELS RATE SECONDS float|pcm16|pcm24|hostile [POSITION...]
 //       test signal (passages at changing loudness, hot transients); with
 //       positions (FL FR FC LFE BL BR SL SR TC L R), a file with that channel
 //       map whose channels carry the signals of those positions
@@ -104,7 +104,8 @@ int generate(int argc, char** argv) {
     SF_INFO info{};
     info.channels = channels;
     info.samplerate = rate;
-    const int subtype = type == "float" ? SF_FORMAT_FLOAT : type == "pcm24" ? SF_FORMAT_PCM_24 : SF_FORMAT_PCM_16;
+    const bool hostile = type == "hostile";  // float, with NaN, infinities and huge values in bursts
+    const int subtype = type == "float" || hostile ? SF_FORMAT_FLOAT : type == "pcm24" ? SF_FORMAT_PCM_24 : SF_FORMAT_PCM_16;
     const bool flac = path.size() > 5 && path.compare(path.size() - 5, 5, ".flac") == 0;
     const bool aiff = path.size() > 5 && path.compare(path.size() - 5, 5, ".aiff") == 0;
     info.format = (flac ? SF_FORMAT_FLAC : aiff ? SF_FORMAT_AIFF : map.empty() ? SF_FORMAT_WAV : SF_FORMAT_WAVEX) |
@@ -119,6 +120,10 @@ int generate(int argc, char** argv) {
         for (int e = 0; e < 6; ++e) engineFrame[e] = signal.sample(e, i);
         for (int c = 0; c < channels; ++c)
             frame[c] = engineFrame[static_cast<size_t>(map.empty() ? c : engineIndex(map[c], channels))];
+        if (hostile && i % rate < 40) {
+            static const float kHostile[] = {NAN, INFINITY, -INFINITY, 1e30f, -3e38f};
+            frame[static_cast<size_t>(i % channels)] = kHostile[(i / rate + i) % 5];
+        }
         sf_writef_float(file, frame.data(), 1);
     }
     sf_close(file);

@@ -64,9 +64,18 @@ identity)
      --freeze -70 --input-level -10 --correction-high 0 --correction-low 0 2>/dev/null
   if cmp -s out16.wav out16nd.wav; then fail "dither changes 16-bit output"; else pass "dither changes 16-bit output"; fi
   expect_equal "16-bit output keeps the input's format" "$("$helper" info in16.wav)" "$("$helper" info out16.wav)"
-  # --format converts: float WAV to FLAC becomes 24-bit FLAC.
-  "$tool" -q in1.wav -o conv.flac --format flac
-  expect_equal "--format flac from float gives 24-bit FLAC" "170003" "$("$helper" info conv.flac | cut -d' ' -f4)"
+  # --format converts: float WAV to FLAC becomes 24-bit FLAC; so does an
+  # output name that says FLAC.
+  "$tool" -q in1.wav -o conv.audio --format flac
+  expect_equal "--format flac from float gives 24-bit FLAC" "170003" "$("$helper" info conv.audio | cut -d' ' -f4)"
+  "$tool" -q in16.wav -o named.flac
+  expect_equal "-o x.flac from a 16-bit WAV gives 16-bit FLAC" "170002" "$("$helper" info named.flac | cut -d' ' -f4)"
+  # NaN, infinities and huge samples: levelled like the engine does, finite out.
+  "$helper" generate hostile.wav 2 48000 3 hostile
+  "$tool" -q hostile.wav -o hostile_out.wav --json hostile.json || fail "hostile input: status $?"
+  "$helper" reference hostile.wav hostile_ref.wav "${podcast[@]}"
+  identical "hostile samples: as the engine" hostile_out.wav hostile_ref.wav
+  grep -qi 'nan\|inf' hostile.json && fail "hostile input: JSON holds a non-number" || pass "hostile input: JSON numbers"
   ;;
 
 report)
@@ -84,6 +93,10 @@ report)
     expect_equal "$f: output loudness in the JSON = libebur128 on the written file" \
       "\"output_loudness\": $("$helper" measure out/$f)" "$(grep -o '"output_loudness": {[^}]*}' <<<"$line" | head -1)"
   done
+  # Lossy output is measured from the written (decoded) file.
+  "$tool" -q in2.wav -o lossy.ogg --json lossy.json
+  expect_equal "Ogg Vorbis output measured from the written file" \
+    "\"output_loudness\": $("$helper" measure lossy.ogg)" "$(grep -o '"output_loudness": {[^}]*}' lossy.json)"
   # The table shows the same numbers, rounded, and the settings used.
   "$tool" in2.wav -o table.wav > table.txt
   measured=$("$helper" measure table.wav)
