@@ -343,6 +343,16 @@ OutputFile::OutputFile(const std::string& path, const SampleEncoding& encoding, 
     sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
 }
 
+void OutputFile::copyMetadata(SNDFILE* input) {
+    for (int id = SF_STR_FIRST; id <= SF_STR_LAST; ++id) {
+        const char* text = sf_get_string(input, id);
+        if (text != nullptr && *text != '\0') sf_set_string(file_, id, text);
+    }
+    SF_BROADCAST_INFO broadcast{};
+    if (sf_command(input, SFC_GET_BROADCAST_INFO, &broadcast, sizeof broadcast) == SF_TRUE)
+        sf_command(file_, SFC_SET_BROADCAST_INFO, &broadcast, sizeof broadcast);
+}
+
 bool OutputFile::setChannelMap(const int* channelMap) {
     std::vector<int> map(channelMap, channelMap + channels_);
     return sf_command(file_, SFC_SET_CHANNEL_MAP_INFO, map.data(), static_cast<int>(sizeof(int) * map.size())) ==

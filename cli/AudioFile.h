@@ -44,6 +44,7 @@ public:
     int64_t read(float* interleaved, int64_t frames);
 
     const SF_INFO& info() const { return info_; }
+    SNDFILE* handle() const { return file_; }
     // Some streams (FLAC without a sample count, for one) do not say how
     // long they are: info().frames is then a huge placeholder.
     bool lengthKnown() const { return info_.frames > 0 && info_.frames < SF_COUNT_MAX; }
@@ -101,6 +102,10 @@ public:
     // Labels the channels (libsndfile positions), before the first write;
     // false when the format cannot carry this map.
     bool setChannelMap(const int* map);
+    // Copies the input's text tags (title, artist, ...) and its broadcast
+    // extension (BWF "bext": description, originator, time reference, coding
+    // history), where the output format holds them; before the first write.
+    void copyMetadata(SNDFILE* input);
     // Encodes and writes interleaved frames; `written` receives the values as
     // stored (as a reader gets them back). Throws FileError.
     void write(const float* interleaved, int64_t frames, std::vector<float>& written);

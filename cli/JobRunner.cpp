@@ -62,6 +62,7 @@ std::vector<JobResult> runJobs(const std::vector<JobSpec>& specs, int jobs, bool
                 results[i].input = specs[i].input;
                 results[i].output = specs[i].output;
                 results[i].interrupted = true;
+                results[i].started = false;
                 results[i].error = specs[i].input + ": not levelled (interrupted)";
                 progress[i].state = JobProgress::Done;
                 continue;
@@ -96,7 +97,7 @@ std::vector<JobResult> runJobs(const std::vector<JobSpec>& specs, int jobs, bool
             for (size_t i = 0; i < count; ++i) {
                 if (progress[i].state.load() != JobProgress::Done || reported[i].load()) continue;
                 reported[i] = true;
-                if (!results[i].ok) std::fprintf(stderr, "orvanta-level: %s\n", results[i].error.c_str());
+                if (!results[i].ok && results[i].started) std::fprintf(stderr, "orvanta-level: %s\n", results[i].error.c_str());
                 else if (!results[i].warning.empty()) std::fprintf(stderr, "orvanta-level: %s\n", results[i].warning.c_str());
             }
         }

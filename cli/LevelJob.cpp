@@ -84,6 +84,7 @@ void run(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& sto
         r.channelOrderChanged = true;
     }
     r.reordered = layout.reordered;
+    output.copyMetadata(input.handle());
 
     EngineGroup engines(layout.layout, info.samplerate, r.settings);
     const int64_t latency = engines.latency();

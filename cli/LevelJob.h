@@ -47,6 +47,7 @@ struct JobResult {
     std::string input, output, plotFile;
     bool ok = false;
     bool interrupted = false;
+    bool started = true;  // false: the run was interrupted before this file's turn
     std::string error;  // names the file and the cause
     std::string warning;
 

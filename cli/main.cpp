@@ -143,6 +143,11 @@ int main(int argc, char** argv) {
 
     const int signal = stopSignal.load();
     if (signal != 0) {
+        size_t notStarted = 0;
+        for (const JobResult& r : results) notStarted += r.started ? 0 : 1;
+        if (notStarted > 0)
+            std::fprintf(stderr, "orvanta-level: interrupted; %zu more file%s not levelled\n", notStarted,
+                         notStarted == 1 ? "" : "s");
         // Every job has removed its temporary file; end the way the signal
         // would have ended us, so the shell and make see an interruption.
         std::fflush(stdout);

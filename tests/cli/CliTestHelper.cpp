@@ -12,7 +12,8 @@
 //   cli_test_helper compare A B     "identical", or the first difference; channels
 //                                   compared in engine order by each file's map
 //   cli_test_helper measure FILE    the JSON loudness object orvanta-level writes
-//   cli_test_helper info FILE       "FRAMES CHANNELS RATE FORMAT_HEX [map POSITIONS]"
+//   cli_test_helper info FILE [tags] "FRAMES CHANNELS RATE FORMAT_HEX [map POSITIONS]", or the title and bext
+//       (a generated file whose name holds "tagged" carries both)
 #include <ebur128.h>
 #include <sndfile.h>
 
@@ -112,6 +113,14 @@ int generate(int argc, char** argv) {
                   (flac && subtype == SF_FORMAT_FLOAT ? SF_FORMAT_PCM_24 : subtype);
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (!file) return fail(path + ": " + sf_strerror(nullptr));
+    if (path.find("tagged") != std::string::npos) {  // a title and a broadcast extension
+        sf_set_string(file, SF_STR_TITLE, "Orvanta test programme");
+        SF_BROADCAST_INFO bext{};
+        std::snprintf(bext.description, sizeof bext.description, "levelling test");
+        std::snprintf(bext.originator, sizeof bext.originator, "Veltrano");
+        bext.time_reference_low = 123456789;
+        sf_command(file, SFC_SET_BROADCAST_INFO, &bext, sizeof bext);
+    }
     Signal signal{rate};
     const int64_t frames = static_cast<int64_t>(seconds * rate);
     std::vector<float> frame(static_cast<size_t>(channels));
@@ -367,6 +376,16 @@ int infoOf(int argc, char** argv) {
     const bool hasMap = info.channels <= 6 && sf_command(file, SFC_GET_CHANNEL_MAP_INFO, map,
                                                          static_cast<int>(sizeof(int) * info.channels)) == SF_TRUE;
     sf_close(file);
+    if (argc > 3 && std::string(argv[3]) == "tags") {
+        SNDFILE* again = sf_open(argv[2], SFM_READ, &info);
+        const char* title = sf_get_string(again, SF_STR_TITLE);
+        SF_BROADCAST_INFO bext{};
+        const bool hasBext = sf_command(again, SFC_GET_BROADCAST_INFO, &bext, sizeof bext) == SF_TRUE;
+        std::printf("title [%s] bext [%s] [%s] %u\n", title ? title : "", hasBext ? bext.description : "",
+                    hasBext ? bext.originator : "", hasBext ? bext.time_reference_low : 0u);
+        sf_close(again);
+        return 0;
+    }
     std::printf("%lld %d %d %x", static_cast<long long>(info.frames), info.channels, info.samplerate, info.format);
     if (hasMap) {
         std::printf(" map");

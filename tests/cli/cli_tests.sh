@@ -70,6 +70,11 @@ identity)
   expect_equal "--format flac from float gives 24-bit FLAC" "170003" "$("$helper" info conv.audio | cut -d' ' -f4)"
   "$tool" -q in16.wav -o named.flac
   expect_equal "-o x.flac from a 16-bit WAV gives 16-bit FLAC" "170002" "$("$helper" info named.flac | cut -d' ' -f4)"
+  # Title and broadcast extension travel along.
+  "$helper" generate tagged.wav 2 48000 1 pcm24
+  "$tool" -q tagged.wav -o tagged_out.wav
+  expect_equal "tags and bext kept" "title [Orvanta test programme] bext [levelling test] [Veltrano] 123456789" \
+    "$("$helper" info tagged_out.wav tags)"
   # NaN, infinities and huge samples: levelled like the engine does, finite out.
   "$helper" generate hostile.wav 2 48000 3 hostile
   "$tool" -q hostile.wav -o hostile_out.wav --json hostile.json || fail "hostile input: status $?"
