@@ -37,6 +37,26 @@ void setParameter(Options& options, ParamId id, const char* text, double number)
     options.settings.changed[static_cast<int32_t>(id)] = true;
 }
 
+// Words of `text` on lines of at most kHelpColumns, each line indented.
+constexpr size_t kHelpColumns = 79;
+std::string wrap(const std::string& text, size_t indent) {
+    std::string out, line(indent, ' ');
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(' ', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string word = text.substr(start, end - start);
+        if (line.size() > indent && line.size() + 1 + word.size() > kHelpColumns) {
+            out += line + "\n";
+            line = std::string(indent, ' ');
+        }
+        if (line.size() > indent) line += ' ';
+        line += word;
+        start = end + 1;
+    }
+    return out + line + "\n";
+}
+
 }  // namespace
 
 std::string helpText() {
@@ -66,13 +86,11 @@ std::string helpText() {
         "  -p, --preset NAME     start from a delivery preset (default: podcast)\n";
     for (const Preset& preset : kPresets) {
         char line[512];
-        std::snprintf(line, sizeof line,
-                      "      %-10s %.0f LUFS, %.0f dBTP, Max Gain %.0f dB, Freeze %.0f LUFS:\n"
-                      "                 %s\n",
+        std::snprintf(line, sizeof line, "      %-10s %.0f LUFS, %.0f dBTP, Max Gain %.0f dB, Freeze %.0f LUFS:\n",
                       preset.name, static_cast<double>(preset.targetLufs),
                       static_cast<double>(preset.truePeakDbtp), static_cast<double>(preset.maxGainDb),
-                      static_cast<double>(preset.freezeLufs), preset.why);
-        text += line;
+                      static_cast<double>(preset.freezeLufs));
+        text += line + wrap(preset.why, 17);
     }
     for (int32_t i = 0; i < kParamCount; ++i) {
         const auto id = static_cast<ParamId>(i);
@@ -95,6 +113,7 @@ std::string helpText() {
         "      --json FILE       write the report's numbers as JSON\n"
         "      --plot PATH       draw loudness and gain over time as PNG: a file for one\n"
         "                        input, a folder (one NAME.png per input) for several\n"
+        "                        (the JSON file and plots are replaced if they exist)\n"
         "  -q, --quiet           no progress bar and no report on stdout\n"
         "  -j, --jobs N          files levelled at once (default: number of cores)\n"
         "  -h, --help            this text\n"

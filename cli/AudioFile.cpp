@@ -437,6 +437,11 @@ void OutputFile::discard() {
 
 void writeFileAtomically(const std::string& path, const std::string& contents) {
     const std::string dir = dirName(path);
+    const std::string folderProblem = checkOutputFolder(dir);
+    if (!folderProblem.empty()) throw FileError{path + ": " + folderProblem};
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        throw FileError{path + ": is not a regular file; orvanta-level writes files only"};
     std::string pattern = dir + "/." + baseName(path) + ".orvanta-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');

@@ -29,6 +29,8 @@ void checkDestination(const JobSpec& spec) {
     struct stat st;
     if (stat(spec.output.c_str(), &st) != 0) return;  // absent: the folder check follows on creation
     if (S_ISDIR(st.st_mode)) throw FileError{spec.output + ": is a folder; give a file name"};
+    // A device or a pipe would be replaced by a regular file, not written to.
+    if (!S_ISREG(st.st_mode)) throw FileError{spec.output + ": is not a regular file; orvanta-level writes files only"};
     for (const auto& id : *spec.inputIds)
         if (id.first == st.st_dev && id.second == st.st_ino)
             throw FileError{spec.output + ": is an input file; orvanta-level never writes over its input"};

@@ -178,5 +178,13 @@ int main(int argc, char** argv) {
             allOk = false;
         }
     }
+    // A signal after the last file was complete: everything is in place, but
+    // the user asked to stop, so end by that signal all the same.
+    if (const int late = stopSignal.load()) {
+        struct sigaction action {};
+        action.sa_handler = SIG_DFL;
+        sigaction(late, &action, nullptr);
+        raise(late);
+    }
     return allOk ? 0 : 1;
 }

@@ -236,6 +236,9 @@ errors)
   check_error "missing output folder (-o)" "orvanta-level: nowhere/a.wav: output folder does not exist" good.wav -o nowhere/a.wav
   check_error "missing output folder (-d)" "orvanta-level: nowhere: output folder does not exist" good.wav -d nowhere
   check_error "output is a folder" "orvanta-level: outdir: is a folder; give a file name" good.wav -o outdir
+  mkfifo pipe.wav
+  check_error "output is a pipe" "orvanta-level: pipe.wav: is not a regular file; orvanta-level writes files only" \
+    good.wav -o pipe.wav --force
   # Never over an input: the same file under another name (a hard link), even with --force.
   ln good.wav alias.wav
   check_error "output is the input (hard link)" \
