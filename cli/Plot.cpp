@@ -148,17 +148,21 @@ void drawPlot(const JobResult& r, const std::string& path) {
     auto drawCurve = [&](const std::vector<float>& values, bool loudness, Colour colour, double width) {
         setColour(cr, colour);
         cairo_set_line_width(cr, width);
-        bool drawing = false;
+        auto usable = [&](size_t i) {
+            return i < values.size() && std::isfinite(values[i]) && !(loudness && values[i] < kFloorLufs);
+        };
         for (size_t i = 0; i < values.size(); ++i) {
-            const double v = values[i];
-            if (!std::isfinite(v) || (loudness && v < kFloorLufs)) {
-                drawing = false;
-                continue;
-            }
-            const double x = xOf((i + 1) * s.stepSeconds), y = loudness ? yLoud(v) : yGain(v);
-            if (drawing) cairo_line_to(cr, x, y);
+            if (!usable(i)) continue;
+            const double x = xOf((i + 1) * s.stepSeconds), y = loudness ? yLoud(values[i]) : yGain(values[i]);
+            const bool joined = i > 0 && usable(i - 1);
+            if (joined) cairo_line_to(cr, x, y);
             else cairo_move_to(cr, x, y);
-            drawing = true;
+            // A point with no neighbour gets a dot, or it would not show.
+            if (!joined && !usable(i + 1)) {
+                cairo_stroke(cr);
+                cairo_arc(cr, x, y, width * 1.5, 0, 2 * M_PI);
+                cairo_fill(cr);
+            }
         }
         cairo_stroke(cr);
     };
@@ -203,16 +207,32 @@ void drawPlot(const JobResult& r, const std::string& path) {
     text(cr, kLeftPx, 30, baseName(r.input) + "  (" + layoutName(r.layout) + ", " + std::to_string(r.rateHz) +
                               " Hz)  levelled with preset " + r.settings.presetName);
     cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
-    cairo_set_font_size(cr, 13);
-    text(cr, kLeftPx, 52, describeSettings(r.settings, r.layout));
-    char figures[256];
-    auto lu = [](double v) { return std::isfinite(v) ? v : -99.0; };
+    // Long lines (5.1 settings) shrink to the width of the plot.
+    auto fitted = [&](double y, const std::string& line) {
+        cairo_set_font_size(cr, 13);
+        cairo_text_extents_t e;
+        cairo_text_extents(cr, line.c_str(), &e);
+        const double room = kWidthPx - kLeftPx - 20;
+        // Hinted glyph widths do not scale exactly with the size: keep a margin.
+        if (e.x_advance > room) cairo_set_font_size(cr, 13 * 0.96 * room / e.x_advance);
+        text(cr, kLeftPx, y, line);
+        cairo_set_font_size(cr, 13);
+    };
+    fitted(52, describeSettings(r.settings, r.layout));
+    auto level = [](double v) {
+        char t[16];
+        if (std::isfinite(v)) std::snprintf(t, sizeof t, "%.1f", v);
+        else std::snprintf(t, sizeof t, "-inf");
+        return std::string(t);
+    };
+    char figures[320];
     std::snprintf(figures, sizeof figures,
-                  "integrated %.1f -> %.1f LUFS,  loudness range %.1f -> %.1f LU,  true peak %.1f -> %.1f dBTP,  "
+                  "integrated %s -> %s LUFS,  loudness range %.1f -> %.1f LU,  true peak %s -> %s dBTP,  "
                   "leveler gain %+.1f..%+.1f dB,  deepest limiting %.1f dB",
-                  lu(r.in.integratedLufs), lu(r.out.integratedLufs), r.in.rangeLu, r.out.rangeLu,
-                  lu(r.in.truePeakDbtp), lu(r.out.truePeakDbtp), r.gainMinDb, r.gainMaxDb, r.reductionMaxDb);
-    text(cr, kLeftPx, 72, figures);
+                  level(r.in.integratedLufs).c_str(), level(r.out.integratedLufs).c_str(), r.in.rangeLu,
+                  r.out.rangeLu, level(r.in.truePeakDbtp).c_str(), level(r.out.truePeakDbtp).c_str(), r.gainMinDb,
+                  r.gainMaxDb, r.reductionMaxDb);
+    fitted(72, figures);
 
     // Legend under the time axis.
     struct Entry { const char* label; Colour colour; int kind; };  // 0 line, 1 dashed, 2 area
