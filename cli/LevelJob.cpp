@@ -98,6 +98,9 @@ void run(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& sto
     r.series.stepSeconds = static_cast<double>(plotStep) / info.samplerate;
     BackgroundMeter inputMeter(layout, info.samplerate, plotStep);
     BackgroundMeter outputMeter(outLayout, info.samplerate, plotStep);
+    // Integer and float samples are stored as the meter sees them; a lossy or
+    // companding encoder changes them, so its file is measured afterwards.
+    const bool storedAsMeasured = encoding.integerBits > 0 || encoding.isFloat;
     if (knownFrames > 0) {
         const size_t points = static_cast<size_t>(knownFrames / plotStep) + 1;
         r.series.gainDb.reserve(points);
@@ -179,7 +182,7 @@ void run(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& sto
                     interleavedOut[static_cast<size_t>(i * channels + f)] = out[e][skip + i];
             }
             output.write(interleavedOut.data(), count, written);
-            outputMeter.add(written.data(), count);
+            if (storedAsMeasured) outputMeter.add(written.data(), count);
             progress.framesDone.store(processed - latency, std::memory_order_relaxed);
         }
     }
@@ -190,12 +193,10 @@ void run(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& sto
     outputMeter.finish();
     r.in = inputMeter.meter().figures();
     r.series.inputShortTerm = inputMeter.meter().shortTerm();
-    if (encoding.integerBits > 0 || encoding.isFloat) {
+    if (storedAsMeasured) {
         r.out = outputMeter.meter().figures();
         r.series.outputShortTerm = outputMeter.meter().shortTerm();
     } else {
-        // A lossy or companding encoder changes the samples: measure what a
-        // reader of the file gets.
         r.outputMeasuredFromFile = true;
         measureFile(output.temporaryPath(), outLayout, info.samplerate, plotStep, r.out, r.series.outputShortTerm);
     }
