@@ -56,8 +56,9 @@ demo: build
 	bash tools/demo.sh $(BUILD)
 
 bench: configure
-	cmake --build $(BUILD) -j $(JOBS) --target orvanta_bench
+	cmake --build $(BUILD) -j $(JOBS) --target orvanta_bench orvanta_cli_speed orvanta-level
 	$(BUILD)/bench/orvanta_bench
+	bash bench/cli_speed.sh $(BUILD)
 
 install: build
 	bash tools/install.sh $(BUILD)/plugins "$(PREFIX)"

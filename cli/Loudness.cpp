@@ -1,0 +1,111 @@
+#include "Loudness.h"
+
+#include <ebur128.h>
+
+#include <cmath>
+#include <limits>
+
+#include "AudioFile.h"
+
+LoudnessMeter::LoudnessMeter(const ChannelLayout& layout, int rate, int64_t stepFrames)
+    : channels_(layout.channels), stepFrames_(stepFrames) {
+    state_ = ebur128_init(static_cast<unsigned>(layout.channels), static_cast<unsigned long>(rate),
+                          EBUR128_MODE_S | EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK);
+    if (state_ == nullptr) throw FileError{"out of memory for the loudness meter"};
+    if (layout.layout == Layout::Mono) {
+        ebur128_set_channel(state_, 0, EBUR128_DUAL_MONO);
+    } else if (layout.layout == Layout::Surround51) {
+        static const int kTypes[6] = {EBUR128_LEFT, EBUR128_RIGHT, EBUR128_CENTER, EBUR128_UNUSED,
+                                      EBUR128_LEFT_SURROUND, EBUR128_RIGHT_SURROUND};
+        for (int e = 0; e < 6; ++e)
+            ebur128_set_channel(state_, static_cast<unsigned>(layout.engineToFile[e]), kTypes[e]);
+    } else {
+        ebur128_set_channel(state_, static_cast<unsigned>(layout.engineToFile[0]), EBUR128_LEFT);
+        ebur128_set_channel(state_, static_cast<unsigned>(layout.engineToFile[1]), EBUR128_RIGHT);
+    }
+}
+
+LoudnessMeter::~LoudnessMeter() {
+    if (state_) ebur128_destroy(&state_);
+}
+
+void LoudnessMeter::add(const float* interleaved, int64_t frames) {
+    while (frames > 0) {
+        const int64_t n = std::min(frames, stepFrames_ - intoStep_);
+        ebur128_add_frames_float(state_, interleaved, static_cast<size_t>(n));
+        interleaved += n * channels_;
+        frames -= n;
+        intoStep_ += n;
+        if (intoStep_ == stepFrames_) {
+            intoStep_ = 0;
+            double lufs = -HUGE_VAL;
+            ebur128_loudness_shortterm(state_, &lufs);
+            shortTerm_.push_back(static_cast<float>(lufs));
+        }
+    }
+}
+
+LoudnessFigures LoudnessMeter::figures() const {
+    LoudnessFigures f;
+    ebur128_loudness_global(state_, &f.integratedLufs);
+    ebur128_loudness_range(state_, &f.rangeLu);
+    double peak = 0.0;
+    for (int c = 0; c < channels_; ++c) {
+        double p = 0.0;
+        ebur128_true_peak(state_, static_cast<unsigned>(c), &p);
+        peak = std::max(peak, p);
+    }
+    f.truePeakDbtp = peak > 0.0 ? 20.0 * std::log10(peak) : -HUGE_VAL;
+    return f;
+}
+
+BackgroundMeter::BackgroundMeter(const ChannelLayout& layout, int rate, int64_t stepFrames)
+    : meter_(layout, rate, stepFrames), channels_(layout.channels), thread_(&BackgroundMeter::run, this) {}
+
+BackgroundMeter::~BackgroundMeter() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closing_ = true;
+        queue_.clear();
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+}
+
+void BackgroundMeter::add(const float* interleaved, int64_t frames) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return queue_.size() < kQueuedBlocks; });
+    std::vector<float> block;
+    if (!spare_.empty()) {
+        block = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    block.assign(interleaved, interleaved + frames * channels_);
+    queue_.push_back(std::move(block));
+    lock.unlock();
+    changed_.notify_all();
+}
+
+void BackgroundMeter::finish() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        closing_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+}
+
+void BackgroundMeter::run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return closing_ || !queue_.empty(); });
+        if (queue_.empty()) return;  // closing, and every block measured
+        std::vector<float> block = std::move(queue_.front());
+        queue_.pop_front();
+        lock.unlock();
+        changed_.notify_all();
+        meter_.add(block.data(), static_cast<int64_t>(block.size()) / channels_);
+        lock.lock();
+        spare_.push_back(std::move(block));
+    }
+}

@@ -1,0 +1,345 @@
+#!/bin/bash
+# End-to-end tests of orvanta-level on generated files.
+#
+#   cli_tests.sh GROUP ORVANTA_LEVEL HELPER WORK_DIR
+#
+# Groups: identity report channels settings errors signals batch.
+set -uo pipefail
+group=$1 tool=$2 helper=$3 work=$4
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+failures=0
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+# expect_equal WHAT EXPECTED ACTUAL
+expect_equal() { if [ "$2" == "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi; }
+# identical WHAT A B: same samples, compared in engine channel order
+identical() {
+  local verdict
+  verdict=$("$helper" compare "$2" "$3")
+  expect_equal "$1" identical "$verdict"
+}
+frames() { "$helper" info "$1" | cut -d' ' -f1; }
+# No temporary file of the tool anywhere below the work folder.
+no_leftovers() {
+  local left
+  left=$(find "$work" -name '.*.orvanta-*' | head -5)
+  expect_equal "$1: no temporary file left" "" "$left"
+}
+# The 8 (or 9) engine values of the default preset, podcast.
+podcast=(-16 -1 15 -50 -20 100 100 0)
+
+case $group in
+
+identity)
+  # Float output equals the engine driven directly, latency removed, same
+  # length; mono, stereo and 5.1; at 44.1 and 48 kHz.
+  for spec in "1 48000" "2 44100" "6 48000"; do
+    set -- $spec
+    ch=$1 rate=$2
+    "$helper" generate in$ch.wav "$ch" "$rate" 7 float
+    "$tool" -q in$ch.wav -o out$ch.wav || fail "$ch channels: exit status $?"
+    "$helper" reference in$ch.wav ref$ch.wav "${podcast[@]}"
+    identical "$ch channels at $rate Hz: bit-identical to the engine" out$ch.wav ref$ch.wav
+    expect_equal "$ch channels: same length as the input" "$(frames in$ch.wav)" "$(frames out$ch.wav)"
+  done
+  # Format, subtype and rate follow the input; FLAC and AIFF in, same out.
+  "$helper" generate in.flac 2 48000 3 pcm16
+  "$tool" -q in.flac -o out.flac
+  expect_equal "FLAC 16-bit stays FLAC 16-bit" "$("$helper" info in.flac)" "$("$helper" info out.flac)"
+  "$helper" generate in.aiff 1 44100 3 pcm24
+  "$tool" -q in.aiff -o out.aiff
+  expect_equal "AIFF 24-bit stays AIFF 24-bit" "$("$helper" info in.aiff)" "$("$helper" info out.aiff)"
+  # --bits 32f on a 16-bit input gives the engine's samples of the decoded input.
+  "$helper" generate in16.wav 2 48000 4 pcm16
+  "$tool" -q in16.wav -o out16f.wav --bits 32f
+  "$helper" reference in16.wav ref16.wav "${podcast[@]}"
+  identical "16-bit input, --bits 32f output: the engine's samples" out16f.wav ref16.wav
+  # 16-bit output is dithered unless --no-dither; then it is the rounded float.
+  "$tool" -q in16.wav -o out16.wav
+  "$tool" -q in16.wav -o out16nd.wav --no-dither
+  "$tool" -q out16f.wav -o out16r.wav --bits 16 --no-dither --max-gain 0 --target -10 --true-peak 0 \
+     --freeze -70 --input-level -10 --correction-high 0 --correction-low 0 2>/dev/null
+  if cmp -s out16.wav out16nd.wav; then fail "dither changes 16-bit output"; else pass "dither changes 16-bit output"; fi
+  expect_equal "16-bit output keeps the input's format" "$("$helper" info in16.wav)" "$("$helper" info out16.wav)"
+  # --format converts: float WAV to FLAC becomes 24-bit FLAC; so does an
+  # output name that says FLAC.
+  "$tool" -q in1.wav -o conv.audio --format flac
+  expect_equal "--format flac from float gives 24-bit FLAC" "170003" "$("$helper" info conv.audio | cut -d' ' -f4)"
+  "$tool" -q in16.wav -o named.flac
+  expect_equal "-o x.flac from a 16-bit WAV gives 16-bit FLAC" "170002" "$("$helper" info named.flac | cut -d' ' -f4)"
+  # Title and broadcast extension travel along.
+  "$helper" generate tagged.wav 2 48000 1 pcm24
+  "$tool" -q tagged.wav -o tagged_out.wav
+  expect_equal "tags and bext kept" "title [Orvanta test programme] bext [levelling test] [Veltrano] 123456789" \
+    "$("$helper" info tagged_out.wav tags)"
+  # NaN, infinities and huge samples: levelled like the engine does, finite out.
+  "$helper" generate hostile.wav 2 48000 3 hostile
+  "$tool" -q hostile.wav -o hostile_out.wav --json hostile.json || fail "hostile input: status $?"
+  "$helper" reference hostile.wav hostile_ref.wav "${podcast[@]}"
+  identical "hostile samples: as the engine" hostile_out.wav hostile_ref.wav
+  grep -qi 'nan\|inf' hostile.json && fail "hostile input: JSON holds a non-number" || pass "hostile input: JSON numbers"
+  ;;
+
+report)
+  "$helper" generate in2.wav 2 48000 8 pcm16
+  "$helper" generate in6.wav 6 48000 6 float
+  "$helper" generate in1.wav 1 44100 6 pcm24
+  "$tool" -q in2.wav in6.wav in1.wav -d . --json report.json 2>/dev/null  # -d . : outputs would be the inputs
+  expect_equal "outputs onto the inputs refused" 1 "$?"
+  mkdir -p out
+  "$tool" -q in2.wav in6.wav in1.wav -d out --json report.json || fail "batch exit status $?"
+  for f in in2.wav in6.wav in1.wav; do
+    line=$(tr -d '\n' < report.json | grep -o "\"input\": \"$f\".*" | head -c 3000)
+    expect_equal "$f: input loudness in the JSON = libebur128 on the input file" \
+      "\"input_loudness\": $("$helper" measure "$f")" "$(grep -o '"input_loudness": {[^}]*}' <<<"$line" | head -1)"
+    expect_equal "$f: output loudness in the JSON = libebur128 on the written file" \
+      "\"output_loudness\": $("$helper" measure out/$f)" "$(grep -o '"output_loudness": {[^}]*}' <<<"$line" | head -1)"
+  done
+  # Lossy output is measured from the written (decoded) file.
+  "$tool" -q in2.wav -o lossy.ogg --json lossy.json
+  expect_equal "Ogg Vorbis output measured from the written file" \
+    "\"output_loudness\": $("$helper" measure lossy.ogg)" "$(grep -o '"output_loudness": {[^}]*}' lossy.json)"
+  # The table shows the same numbers, rounded, and the settings used.
+  "$tool" in2.wav -o table.wav > table.txt
+  measured=$("$helper" measure table.wav)
+  out_i=$(sed 's/.*"integrated_lufs": \([^,]*\),.*/\1/' <<<"$measured")
+  row=$(grep 'integrated loudness (LUFS)' table.txt | awk '{print $NF}')
+  expect_equal "table: output integrated loudness" "$(printf '%.1f' "$out_i")" "$row"
+  grep -q "preset podcast: Target Level -16.0 LUFS, True Peak -1.0 dBTP, Max Gain 15.0 dB, Freeze Level -50.0 LUFS" table.txt &&
+    pass "table names the settings" || fail "table names the settings: $(cat table.txt)"
+  for key in "largest leveler gain (dB)" "deepest limiter reduction (dB)" "duration (s)" "speed (x real time)"; do
+    grep -q "$key" table.txt && pass "table has $key" || fail "table has $key"
+  done
+  grep -q '"limiter_reduction_max_db": [1-9]' report.json && pass "the transients were limited" ||
+    fail "limiter reduction missing from the JSON"
+  # The plot is a PNG of the promised size.
+  "$tool" -q in2.wav -o plotted.wav --plot plot.png
+  read -r -a b <<<"$(od -An -tu1 -N24 plot.png | tr '\n' ' ')"
+  expect_equal "plot is a 1400x720 PNG" "PNG 1400 720" \
+    "$([ "${b[1]} ${b[2]} ${b[3]}" == "80 78 71" ] && echo PNG) $(( (b[18] << 8) | b[19] )) $(( (b[22] << 8) | b[23] ))"
+  ;;
+
+channels)
+  # 5.1 in MPEG channel orders, labelled in the file, comes out as the same
+  # programme in the engine's order would. CAF keeps no map when libsndfile
+  # writes it, so the output is written in the engine's order.
+  "$helper" generate std.wav 6 48000 5 float
+  "$helper" reference std.wav std_ref.wav "${podcast[@]}" 0
+  for layout in mpeg51c mpeg51d; do
+    "$helper" generate $layout.caf 6 48000 5 float $layout
+    "$tool" -q $layout.caf -o ${layout}_out.caf || fail "$layout: status $?"
+    identical "5.1 in $layout order" ${layout}_out.caf std_ref.wav
+  done
+  expect_equal "CAF output keeps the input's order and map" "$("$helper" info mpeg51c.caf)" \
+    "$("$helper" info mpeg51c_out.caf)"
+  # WAV cannot label the MPEG order: written in the engine's order, and said so.
+  "$tool" mpeg51c.caf -o as_wav.wav --format wav > as_wav.txt
+  identical "MPEG order to WAV" as_wav.wav std_ref.wav
+  grep -q "written in the order FL FR FC LFE BL BR" as_wav.txt && pass "the report says the order changed" ||
+    fail "the report says the order changed: $(cat as_wav.txt)"
+  # WAVE_FORMAT_EXTENSIBLE with side surrounds: levelled as 5.1, map kept.
+  "$helper" generate side.wav 6 48000 5 float FL FR FC LFE SL SR
+  "$tool" -q side.wav -o side_out.wav
+  identical "5.1 with side surrounds" side_out.wav std_ref.wav
+  expect_equal "side surround map kept" "$("$helper" info side.wav)" "$("$helper" info side_out.wav)"
+  # Layouts that cannot be mapped are refused with the positions named.
+  "$helper" generate top.wav 6 48000 1 float FL FR FC LFE BL TC
+  msg=$("$tool" -q top.wav -o top_out.wav 2>&1)
+  expect_equal "unmappable 5.1 refused" \
+    "orvanta-level: top.wav: channel layout L R C LFE BL TC cannot be mapped to 5.1 (FL FR FC LFE BL BR)" "$msg"
+  "$helper" generate fcl.wav 2 48000 1 float FC LFE
+  msg=$("$tool" -q fcl.wav -o fcl_out.wav 2>&1)
+  expect_equal "unmappable stereo refused" \
+    "orvanta-level: fcl.wav: channel layout C LFE cannot be mapped to stereo (L R)" "$msg"
+  [ ! -e top_out.wav ] && [ ! -e fcl_out.wav ] && pass "nothing written for refused layouts" || fail "output written"
+  no_leftovers channels
+  ;;
+
+settings)
+  "$helper" generate in.wav 2 48000 6 float
+  "$helper" generate in6.wav 6 48000 4 float
+  # Each preset reaches the engine with its four values.
+  for preset in "podcast -16 -1 15 -50" "streaming -14 -1 9 -45" "broadcast -23 -1 12 -60"; do
+    set -- $preset
+    "$tool" -q in.wav -o p_$1.wav --preset "$1"
+    "$helper" reference in.wav r_$1.wav "$2" "$3" "$4" "$5" -20 100 100 0
+    identical "preset $1" p_$1.wav r_$1.wav
+  done
+  # Every option reaches the engine; options win over the preset in any order.
+  "$tool" -q in6.wav -o all.wav --target -20.5 --true-peak -2 --max-gain 6 --freeze -55 --input-level -25 \
+     --correction-high 70 --correction-low 40 --mix-mode 3 --lfe-gain 4 --preset broadcast
+  "$helper" reference in6.wav all_ref.wav -20.5 -2 6 -55 -25 70 40 3 4
+  identical "all nine settings (5.1)" all.wav all_ref.wav
+  # Out-of-range values are clamped like the plug-in's controls, with a warning.
+  msg=$("$tool" -q in.wav -o clamped.wav --target -40 --mix-mode 2.6 --max-gain=45 2>&1)
+  expect_equal "clamping is announced" \
+"orvanta-level: --target -40 is outside -30..-10 LUFS; using -30
+orvanta-level: --max-gain 45 is outside -10..30 dB; using 30" "$msg"
+  "$helper" reference in.wav clamped_ref.wav -30 -1 30 -50 -20 100 100 3
+  identical "clamped values reach the engine (mix mode 2.6 -> 3)" clamped.wav clamped_ref.wav
+  # The JSON records the settings used.
+  "$tool" -q in.wav -o j.wav --preset streaming --freeze -44 --json j.json
+  grep -q '"settings": {"preset": "streaming", "target": -14, "true-peak": -1, "max-gain": 9, "freeze": -44,' j.json &&
+    pass "JSON settings" || fail "JSON settings: $(grep settings j.json)"
+  # Usage errors: exit status 2 and one line.
+  check_usage() {  # EXPECTED ARGS...
+    local expected=$1
+    shift
+    local msg status
+    msg=$("$tool" "$@" 2>&1)
+    status=$?
+    expect_equal "usage error: $*" "2 $expected" "$status $msg"
+  }
+  check_usage "orvanta-level: --target loud: not a number" in.wav -o x.wav --target loud
+  check_usage "orvanta-level: --preset radio: unknown preset (podcast, streaming, broadcast)" in.wav -o x.wav --preset radio
+  check_usage "orvanta-level: -o takes one input; use -d OUTDIR for several" in.wav in6.wav -o x.wav
+  check_usage "orvanta-level: give either -o OUTPUT (one input) or -d OUTDIR" in.wav
+  check_usage "orvanta-level: unknown option --loud (see --help)" --loud in.wav -o x.wav
+  check_usage "orvanta-level: no input file (see --help)" -o x.wav
+  check_usage "orvanta-level: --bits 12: use 8, 16, 24, 32, 32f or 64f" in.wav -o x.wav --bits 12
+  check_usage "orvanta-level: --format mp4: unknown format (see --format list)" in.wav -o x.wav --format mp4
+  check_usage "orvanta-level: --jobs 0: use a whole number from 1 to 1024" in.wav -d . --jobs 0
+  "$tool" --help | grep -q "^Usage: orvanta-level" && pass "--help" || fail "--help"
+  [ ! -e x.wav ] && pass "no output on usage errors" || fail "output written on a usage error"
+  ;;
+
+errors)
+  # Each case: the exact message, exit status 1, no output, no temporary file.
+  "$helper" generate good.wav 2 48000 3 pcm16
+  "$helper" generate three.wav 3 48000 1 pcm16
+  "$helper" generate slow.wav 1 4000 1 pcm16
+  "$helper" generate empty.wav 2 48000 0 pcm16
+  echo "just some text, not audio" > text.wav
+  head -c 100000 good.wav > cut.wav
+  "$helper" generate cut_src.flac 2 48000 3 pcm16
+  head -c 60000 cut_src.flac > cut.flac
+  mkdir -p folder.wav outdir
+  check_error() {  # NAME EXPECTED_MESSAGE ARGS...
+    local name=$1 expected=$2
+    shift 2
+    local msg status
+    msg=$("$tool" -q "$@" 2>&1)
+    status=$?
+    expect_equal "$name" "1 $expected" "$status $msg"
+  }
+  check_error missing "orvanta-level: nothing.wav: no such file" nothing.wav -o outdir/a.wav
+  check_error "not audio" "orvanta-level: text.wav: not an audio file (format not recognised)" text.wav -o outdir/a.wav
+  check_error truncated "orvanta-level: cut.wav: truncated (the audio data ends before its header says)" cut.wav -o outdir/a.wav
+  check_error "truncated FLAC" "orvanta-level: cut.flac: read error after 24576 frames (flac decoder lost sync): damaged or truncated file" cut.flac -o outdir/a.flac
+  check_error empty "orvanta-level: empty.wav: empty (0 frames of audio)" empty.wav -o outdir/a.wav
+  check_error channels "orvanta-level: three.wav: 3 channels; orvanta-level levels 1 (mono), 2 (stereo) or 6 (5.1) channels" three.wav -o outdir/a.wav
+  check_error rate "orvanta-level: slow.wav: sample rate 4000 Hz is outside 8000..384000 Hz" slow.wav -o outdir/a.wav
+  check_error folder "orvanta-level: folder.wav: is a folder, not an audio file" folder.wav -o outdir/a.wav
+  check_error "missing output folder (-o)" "orvanta-level: nowhere/a.wav: output folder does not exist" good.wav -o nowhere/a.wav
+  check_error "missing output folder (-d)" "orvanta-level: nowhere: output folder does not exist" good.wav -d nowhere
+  check_error "output is a folder" "orvanta-level: outdir: is a folder; give a file name" good.wav -o outdir
+  mkfifo pipe.wav
+  check_error "output is a pipe" "orvanta-level: pipe.wav: is not a regular file; orvanta-level writes files only" \
+    good.wav -o pipe.wav --force
+  # Never over an input: the same file under another name (a hard link), even with --force.
+  ln good.wav alias.wav
+  check_error "output is the input (hard link)" \
+    "orvanta-level: alias.wav: is an input file; orvanta-level never writes over its input" good.wav -o alias.wav --force
+  check_error "output is the input (-d onto its own folder)" \
+    "orvanta-level: ./good.wav: is an input file; orvanta-level never writes over its input" good.wav -d . --force
+  # An existing destination is kept unless --force.
+  echo "keep me" > outdir/exists.wav
+  check_error "existing destination" "orvanta-level: outdir/exists.wav: already exists (use --force to replace it)" \
+    good.wav -o outdir/exists.wav
+  expect_equal "existing destination untouched" "keep me" "$(cat outdir/exists.wav)"
+  "$tool" -q good.wav -o outdir/exists.wav --force && pass "--force replaces" || fail "--force replaces"
+  # File-size limit: the write fails, the temporary file goes, the old file stays.
+  echo "keep me" > outdir/limited.wav
+  msg=$( (ulimit -f 64; "$tool" -q good.wav -o outdir/limited.wav --force) 2>&1)
+  status=$?
+  expect_equal "file-size limit" "1 orvanta-level: outdir/limited.wav: write failed (file size limit exceeded)" "$status $msg"
+  expect_equal "file-size limit: old file untouched" "keep me" "$(cat outdir/limited.wav)"
+  msg=$( (ulimit -f 64; "$tool" -q good.wav -o outdir/a.flac --format flac) 2>&1)
+  expect_equal "file-size limit (FLAC)" "orvanta-level: outdir/a.flac: write failed (file size limit exceeded)" "$msg"
+  # Permissions: checked as an unprivileged user (root reads and writes anything).
+  cp good.wav locked.wav && chmod 000 locked.wav
+  mkdir -p readonly && chmod 555 readonly
+  as_user=()
+  if [ "$(id -u)" -eq 0 ]; then
+    chmod 755 "$work" && chmod 777 outdir
+    as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+  fi
+  if "${as_user[@]}" test -r "$tool" 2>/dev/null; then
+    msg=$("${as_user[@]}" "$tool" -q locked.wav -o outdir/b.wav 2>&1)
+    expect_equal unreadable "orvanta-level: locked.wav: cannot read it (permission denied)" "$msg"
+    msg=$("${as_user[@]}" "$tool" -q good.wav -o readonly/b.wav 2>&1)
+    expect_equal "output folder not writable (-o)" \
+      "orvanta-level: readonly/b.wav: output folder is not writable (permission denied)" "$msg"
+    msg=$("${as_user[@]}" "$tool" -q good.wav -d readonly 2>&1)
+    expect_equal "output folder not writable (-d)" \
+      "orvanta-level: readonly: output folder is not writable (permission denied)" "$msg"
+  else
+    echo "skipped: permission cases (the tool is not readable by an unprivileged user here)"
+  fi
+  # One failing file does not stop the others; the status says one failed.
+  "$tool" -q good.wav text.wav three.wav -d outdir --jobs 2 2>/dev/null
+  expect_equal "batch with failures: status 1" 1 "$?"
+  [ -s outdir/good.wav ] && pass "the good file of the batch is levelled" || fail "good file of the batch missing"
+  [ ! -e outdir/text.wav ] && [ ! -e outdir/three.wav ] && pass "no output for failed files" || fail "output for failed files"
+  no_leftovers errors
+  ;;
+
+signals)
+  # SIGINT and SIGTERM in the middle of a long file: no output, no temporary
+  # file, an existing destination untouched, and the tool ends by the signal.
+  "$helper" generate long.wav 2 48000 300 pcm16
+  for sig in INT TERM; do
+    echo "keep me" > dest_$sig.wav
+    "$tool" -q long.wav -o dest_$sig.wav --force &
+    pid=$!
+    for _ in $(seq 1 200); do
+      [ -n "$(find . -name '.dest_*.orvanta-*' -size +100k)" ] && break
+      sleep 0.05
+    done
+    [ -n "$(find . -name '.dest_*.orvanta-*')" ] && pass "SIG$sig: mid-file (temporary file growing)" ||
+      fail "SIG$sig: no temporary file seen"
+    kill -$sig $pid
+    wait $pid
+    status=$?
+    expect_equal "SIG$sig: ends by the signal" "$((128 + $(kill -l $sig)))" "$status"
+    expect_equal "SIG$sig: destination untouched" "keep me" "$(cat dest_$sig.wav)"
+    no_leftovers "SIG$sig"
+  done
+  ;;
+
+batch)
+  # --jobs 2 gives the same bytes as --jobs 1, dithered 16-bit included.
+  "$helper" generate a.wav 2 48000 5 pcm16
+  "$helper" generate b.wav 1 44100 6 float
+  "$helper" generate c.flac 6 48000 4 pcm24
+  "$helper" generate d.wav 2 96000 3 pcm24
+  mkdir -p one two plots
+  "$tool" -q a.wav b.wav c.flac d.wav -d one --jobs 1 --json one.json || fail "--jobs 1 status $?"
+  "$tool" -q a.wav b.wav c.flac d.wav -d two --jobs 2 --plot plots || fail "--jobs 2 status $?"
+  for f in a.wav b.wav c.flac d.wav; do
+    cmp -s one/$f two/$f && pass "$f: --jobs 2 = --jobs 1" || fail "$f: --jobs 2 differs from --jobs 1"
+    [ -s plots/${f%.*}.png ] && pass "$f: plot in the folder" || fail "$f: no plot"
+  done
+  # The report ends with a summary of the batch.
+  "$tool" a.wav b.wav -d two --force > summary.txt
+  grep -q "^Summary: 2 files, 2 levelled, 0 failed" summary.txt && pass "batch summary" || fail "batch summary: $(cat summary.txt)"
+  grep -q '"summary": {"files": 4, "levelled": 4, "failed": 0, "jobs": 1' one.json && pass "JSON summary" ||
+    fail "JSON summary"
+  # Two inputs with the same name would write the same output: the second is refused.
+  mkdir -p sub && cp a.wav sub/a.wav
+  msg=$("$tool" -q a.wav sub/a.wav -d two --force 2>&1)
+  expect_equal "same output twice" "orvanta-level: two/a.wav: also the output of a.wav; not levelled twice" "$msg"
+  no_leftovers batch
+  ;;
+
+*)
+  echo "unknown group $group"
+  exit 2
+  ;;
+esac
+
+echo "$group: $failures failure(s)"
+[ $failures -eq 0 ]
