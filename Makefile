@@ -7,7 +7,7 @@ JOBS      ?= $(shell nproc)
 PREFIX    ?=
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test demo bench plugins install screenshots clean
+.PHONY: all deps configure build test demo bench stress plugins install screenshots clean
 
 all: build
 
@@ -41,6 +41,12 @@ demo: build
 bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target orvanta_bench
 	$(BUILD)/bench/orvanta_bench
+
+# Randomized stress of the engine with fresh seeds, for SECONDS seconds.
+SECONDS ?= 60
+stress: configure
+	cmake --build $(BUILD) -j $(JOBS) --target engine_stress
+	$(BUILD)/tests/engine/engine_stress --seconds $(SECONDS)
 
 install: build
 	bash tools/install.sh $(BUILD)/plugins "$(PREFIX)"
