@@ -7,7 +7,7 @@ JOBS      ?= $(shell nproc)
 PREFIX    ?=
 CMAKE_ARGS ?=
 
-.PHONY: all deps configure build test demo bench stress plugins install screenshots clean
+.PHONY: all deps configure build test memcheck demo bench stress plugins install screenshots clean
 
 all: build
 
@@ -34,6 +34,10 @@ plugins: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The test hosts under valgrind's memcheck (also part of `make test`).
+memcheck: build
+	bash tools/memcheck.sh $(BUILD)
 
 demo: build
 	bash tools/demo.sh $(BUILD)
