@@ -365,6 +365,16 @@ int main(int argc, char** argv) {
         }
     }
     if (seeds.empty() && seconds <= 0.0) usage();
+    {
+        // The allocation assertion means something only if the counter sees
+        // the engine's allocations: a new engine sizes its arrays.
+        AllocationCounter counter;
+        LevelerCore engine;
+        if (counter.allocations() == 0) {
+            std::printf("FAIL: the allocation counter sees no allocation\n");
+            return 1;
+        }
+    }
 
     int64_t sessions = 0;
     for (uint64_t seed : seeds) {
