@@ -51,7 +51,11 @@
 namespace {
 
 constexpr int32_t kMaxBlock = 8192;
-constexpr int32_t kDefaultSessionFrames = 400000;
+// Session lengths, drawn per seed: from about two seconds at 48 kHz to long
+// enough (80 s) for the slowest of the limiter's and leveler's hold and
+// smoothing times to run out several times.
+constexpr int64_t kShortestSessionFrames = 100000;
+constexpr int64_t kLongestSessionFrames = 4000000;
 constexpr double kRoundingAllowance = 1.0 + 5.0 * 0x1p-24;
 constexpr int32_t kRecentEvents = 12;
 
@@ -299,7 +303,15 @@ private:
     int32_t nextEvent = 0;
 };
 
-bool runSeed(uint64_t seed, int64_t frames) {
+// The session length of a seed, unless --frames fixes it.
+int64_t sessionFrames(uint64_t seed) {
+    stress::Random random(seed ^ 0x5eed5eed5eed5eedull);
+    return random.logUniform(static_cast<int32_t>(kShortestSessionFrames), static_cast<int32_t>(kLongestSessionFrames));
+}
+
+bool runSeed(uint64_t seed, int64_t fixedFrames, int64_t& framesRun) {
+    const int64_t frames = fixedFrames > 0 ? fixedFrames : sessionFrames(seed);
+    framesRun += frames;
     for (Layout layout : {Layout::Mono, Layout::Stereo, Layout::Surround51}) {
         auto session = std::make_unique<Session>(seed, layout);
         const bool ok = session->run(frames);
@@ -322,8 +334,8 @@ bool runSeed(uint64_t seed, int64_t frames) {
                  "usage: engine_stress [--seeds A-B | --seeds A,B,...] [--seconds N] [--frames F]\n"
                  "  --seeds    run these seeds (every layout each); a failing seed reproduces\n"
                  "  --seconds  run fresh random seeds until N seconds have passed\n"
-                 "  --frames   frames per layout and seed (default %d)\n",
-                 kDefaultSessionFrames);
+                 "  --frames   frames per layout and seed (default: drawn per seed, %d to %d)\n",
+                 static_cast<int>(kShortestSessionFrames), static_cast<int>(kLongestSessionFrames));
     std::exit(2);
 }
 
@@ -349,7 +361,7 @@ std::vector<uint64_t> parseSeeds(const char* text) {
 int main(int argc, char** argv) {
     std::vector<uint64_t> seeds;
     double seconds = 0.0;
-    int64_t frames = kDefaultSessionFrames;
+    int64_t frames = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") usage();
@@ -376,9 +388,9 @@ int main(int argc, char** argv) {
         }
     }
 
-    int64_t sessions = 0;
+    int64_t sessions = 0, framesRun = 0;
     for (uint64_t seed : seeds) {
-        if (!runSeed(seed, frames)) return 1;
+        if (!runSeed(seed, frames, framesRun)) return 1;
         ++sessions;
     }
     if (seconds > 0.0) {
@@ -386,12 +398,12 @@ int main(int argc, char** argv) {
         const auto start = std::chrono::steady_clock::now();
         while (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() < seconds) {
             const uint64_t seed = (static_cast<uint64_t>(device()) << 32 | device()) >> 1;
-            if (!runSeed(seed, frames)) return 1;
+            if (!runSeed(seed, frames, framesRun)) return 1;
             ++sessions;
         }
     }
-    std::printf("%" PRId64 " seeds, %" PRId64 " frames per layout and seed: every block finite, "
+    std::printf("%" PRId64 " seeds, %" PRId64 " frames per layout: every block finite, "
                 "within the bound, without allocation\n",
-                sessions, frames);
+                sessions, framesRun);
     return 0;
 }
