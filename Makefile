@@ -11,7 +11,7 @@ BUILDWIN64 := $(BUILD)/windows-x86_64
 BUILDWIN32 := $(BUILD)/windows-i686
 WINPLUGINS := $(CURDIR)/$(BUILD)/plugins/windows
 
-.PHONY: all deps configure build windows test demo bench plugins install screenshots clean
+.PHONY: all deps configure build windows test memcheck demo bench stress plugins install screenshots clean
 
 all: build
 
@@ -52,6 +52,10 @@ plugins: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The test hosts under valgrind's memcheck (also part of `make test`).
+memcheck: build
+	bash tools/memcheck.sh $(BUILD)
+
 demo: build
 	bash tools/demo.sh $(BUILD)
 
@@ -59,6 +63,12 @@ bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target orvanta_bench orvanta_cli_speed orvanta-level
 	$(BUILD)/bench/orvanta_bench
 	bash bench/cli_speed.sh $(BUILD)
+
+# Randomized stress of the engine with fresh seeds, for SECONDS seconds.
+SECONDS ?= 60
+stress: configure
+	cmake --build $(BUILD) -j $(JOBS) --target engine_stress
+	$(BUILD)/tests/engine/engine_stress --seconds $(SECONDS)
 
 install: build
 	bash tools/install.sh $(BUILD)/plugins "$(PREFIX)"

@@ -112,21 +112,31 @@ const char* mixModeText(int32_t mode) {
     return kModeTexts[mode];
 }
 
+namespace {
+// Fills the whole display text: at most kDisplayTextChars characters of
+// `source`, then zeros to the end. Hosts may copy or compare the whole
+// buffer, so every byte of it is written, none from memory nobody set.
+void writeDisplayText(char* text, const char* source) {
+    int32_t i = 0;
+    for (; i < kDisplayTextChars && source[i] != '\0'; ++i) text[i] = source[i];
+    for (; i < kDisplayTextBytes; ++i) text[i] = '\0';
+}
+}  // namespace
+
 void formatValue(ParamId id, float engineValue, char* text) {
     if (text == nullptr) return;
     if (!isValidParam(id)) {
-        text[0] = '\0';
+        writeDisplayText(text, "");
         return;
     }
     if (id == ParamId::CorrMixMode) {
-        std::strcpy(text, mixModeText(modeFromEngineValue(engineValue)));
+        writeDisplayText(text, mixModeText(modeFromEngineValue(engineValue)));
         return;
     }
     // "%.1f" of a float can run to 47 characters; format in full, keep 8.
     char full[64];
     std::snprintf(full, sizeof full, "%.1f", static_cast<double>(engineValue));
-    std::memcpy(text, full, kDisplayTextChars);
-    text[kDisplayTextChars] = '\0';
+    writeDisplayText(text, full);
 }
 
 float clampToRange(ParamId id, float engineValue) {

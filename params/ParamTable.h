@@ -84,7 +84,8 @@ const char* mixModeText(int32_t mode);
 
 // Writes the VST display text of an engine value into text (at least
 // kDisplayTextBytes bytes): "%.1f", or the mode text for CorrMixMode, cut to
-// 8 characters and terminated. An id outside the table writes the empty text.
+// 8 characters and terminated; the bytes after the terminator, up to
+// kDisplayTextBytes, are zero. An id outside the table writes the empty text.
 constexpr int32_t kDisplayTextChars = 8;
 constexpr int32_t kDisplayTextBytes = kDisplayTextChars + 1;
 void formatValue(ParamId id, float engineValue, char* text);

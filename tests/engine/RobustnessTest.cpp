@@ -171,3 +171,53 @@ TEST(Robustness, UnmeasurableSampleIsLostAloneWithoutDetector) {
         }
     }
 }
+
+// Static gain in the other layouts: stereo, and the five main channels of the
+// 5.1 unit, where the limiter works on the group's joint peak.
+TEST(Robustness, UnmeasurableSampleIsLostAloneInStaticGainStereoAndSurround) {
+    const int total = kRate;
+    const int badAt = kRate / 3 + 5;
+    const std::vector<float> clean = programme(total);
+    for (float bad : {NAN, INFINITY, -INFINITY, 1e20f, 1e30f, -3.4e38f}) {
+        SCOPED_TRACE(bad);
+        std::vector<float> zeroed = clean, poisoned = clean;
+        zeroed[badAt] = 0.0f;
+        poisoned[badAt] = bad;
+
+        LevelerCore expected, actual;
+        for (LevelerCore* e : {&expected, &actual}) testsig::makeLimiterOnly(*e, -1.0f);
+        std::vector<float> wantL(total), wantR(total), gotL(total), gotR(total);
+        // The bad sample on the left; the right carries the clean programme.
+        expected.processStereo(zeroed.data(), clean.data(), wantL.data(), wantR.data(), total);
+        actual.processStereo(poisoned.data(), clean.data(), gotL.data(), gotR.data(), total);
+        for (int i = 0; i < total; ++i)
+            ASSERT_TRUE(testsig::sameBits(wantL[i], gotL[i]) && testsig::sameBits(wantR[i], gotR[i]))
+                << "stereo, sample " << i;
+
+        for (int poisonedChannel : {Surround51::Centre, Surround51::BackRight}) {
+            Surround51 expected51, actual51;
+            for (Surround51* u : {&expected51, &actual51}) {
+                testsig::makeLimiterOnly(u->main, -1.0f);
+                u->lfe.setTruePeak(-1.0f);
+            }
+            std::vector<std::vector<float>> out(12, std::vector<float>(total));
+            const float* wantIn[6];
+            const float* gotIn[6];
+            float* wantOut[6];
+            float* gotOut[6];
+            for (int ch = 0; ch < 6; ++ch) {
+                wantIn[ch] = ch == poisonedChannel ? zeroed.data() : clean.data();
+                gotIn[ch] = ch == poisonedChannel ? poisoned.data() : clean.data();
+                wantOut[ch] = out[ch].data();
+                gotOut[ch] = out[6 + ch].data();
+            }
+            expected51.process(wantIn, wantOut, total);
+            actual51.process(gotIn, gotOut, total);
+            for (int ch = 0; ch < 6; ++ch)
+                for (int i = 0; i < total; ++i)
+                    ASSERT_TRUE(testsig::sameBits(wantOut[ch][i], gotOut[ch][i]))
+                        << "5.1 static gain, bad sample on channel " << poisonedChannel << "; channel " << ch
+                        << ", sample " << i;
+        }
+    }
+}

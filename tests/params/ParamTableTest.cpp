@@ -33,11 +33,23 @@ float hintedDefault(const ParamInfo& info) {
     }
 }
 
+// Leaves a marker in the stack memory that the next call's locals will
+// occupy, so that a copy from an unset local shows up as the marker.
+__attribute__((noinline)) void markStack() {
+    volatile char scratch[4096];
+    for (char& c : const_cast<char(&)[4096]>(scratch)) c = '@';
+}
+
 std::string display(ParamId id, float value) {
     char text[kDisplayTextBytes + 8];
     std::memset(text, '#', sizeof text);
+    markStack();
     formatValue(id, value, text);
-    // Nothing beyond the 9-byte text may be touched.
+    // The 9-byte text is the display, then zeros: no byte of it is left
+    // unset or copied from unset memory. Nothing beyond it is touched.
+    const size_t length = strnlen(text, kDisplayTextBytes);
+    EXPECT_LT(length, static_cast<size_t>(kDisplayTextBytes));
+    for (size_t i = length; i < kDisplayTextBytes; ++i) EXPECT_EQ(text[i], '\0') << "byte " << i;
     for (size_t i = kDisplayTextBytes; i < sizeof text; ++i) EXPECT_EQ(text[i], '#');
     return text;
 }

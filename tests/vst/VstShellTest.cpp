@@ -3,6 +3,7 @@
 // and a walk over every opcode with hostile arguments.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -157,6 +158,41 @@ TEST_P(EffectTest, ParametersAfterConstruction) {
         EXPECT_EQ(text(effect, effGetParamName, index, 'x'), std::string(255, 'x'));
         EXPECT_EQ(text(effect, effGetParamLabel, index, 'x'), std::string(255, 'x'));
     }
+}
+
+// Every text answer is terminated, and every byte the effect writes after
+// the terminator is a zero: a host that copies or compares its whole buffer
+// reads nothing the effect left unset. `zeroedBytes` is how far the answer
+// is filled (9 for a display, 25 for the program name, 0 for texts copied
+// with their terminator only); the rest of the buffer stays the host's.
+void expectCleanText(AEffect* effect, VstInt32 opcode, VstInt32 index, size_t zeroedBytes) {
+    char buffer[256];
+    std::memset(buffer, 'x', sizeof buffer);
+    dispatch(effect, opcode, index, 0, buffer);
+    const size_t length = strnlen(buffer, sizeof buffer);
+    ASSERT_LT(length, sizeof buffer) << "not terminated";
+    const size_t zeroedUpTo = std::max(zeroedBytes, length + 1);
+    for (size_t i = length; i < zeroedUpTo; ++i) EXPECT_EQ(buffer[i], '\0') << "byte " << i;
+    for (size_t i = zeroedUpTo; i < sizeof buffer; ++i) EXPECT_EQ(buffer[i], 'x') << "byte " << i;
+}
+
+TEST_P(EffectTest, TextAnswersLeaveNoStrayBytes) {
+    for (float normalised : {0.0f, 0.37f, 1.0f}) {
+        for (int i = 0; i < layout().params; ++i) {
+            SCOPED_TRACE(i);
+            effect->setParameter(effect, i, normalised);
+            expectCleanText(effect, effGetParamDisplay, i, kVstMaxParamStrLen + 1);
+            expectCleanText(effect, effGetParamName, i, 0);
+            expectCleanText(effect, effGetParamLabel, i, 0);
+        }
+    }
+    expectCleanText(effect, effGetProgramName, 0, kVstMaxProgNameLen + 1);
+    char shortName[] = "ab";
+    dispatch(effect, effSetProgramName, 0, 0, shortName);
+    expectCleanText(effect, effGetProgramName, 0, kVstMaxProgNameLen + 1);
+    expectCleanText(effect, effGetEffectName, 0, 0);
+    expectCleanText(effect, effGetVendorString, 0, 0);
+    expectCleanText(effect, effGetProductString, 0, 0);
 }
 
 TEST_P(EffectTest, SetParameterMapsClampsAndKeepsBothValues) {
