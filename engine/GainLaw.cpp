@@ -76,7 +76,7 @@ void LevelerCore::updateGainLaw() {
     initDetector();
 }
 
-void LevelerCore::computeLevelerGain(double programmePower) {
+float LevelerCore::lawGain(double programmePower) const {
     double gain;
     if (programmePower > inputPower) {
         gain = highUsesLogLaw
@@ -87,8 +87,20 @@ void LevelerCore::computeLevelerGain(double programmePower) {
                              : lowLinearScale / std::sqrt(programmePower) + lowLinearOffset;
     }
     const float rounded = static_cast<float>(gain);
-    levelerGain = rounded > maxGain ? maxGain : rounded;
+    return rounded > maxGain ? maxGain : rounded;
+}
+
+void LevelerCore::computeLevelerGain(double programmePower) {
+    levelerGain = lawGain(programmePower);
     antiDenormal = -antiDenormal;
+}
+
+void LevelerCore::levelerGainPass(int32_t n) {
+    // No frame depends on another here: the square roots, divisions and
+    // logarithms of consecutive frames overlap.
+    for (int32_t i = 0; i < n; ++i) pass.gain[i] = lawGain(pass.programme[i]);
+    levelerGain = pass.gain[n - 1];
+    if (n & 1) antiDenormal = -antiDenormal;
 }
 
 void LevelerCore::advanceLookahead() {

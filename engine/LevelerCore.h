@@ -105,8 +105,21 @@ private:
     // memories clear, its levels hold, and `rejected` is set.
     float detectChannel(int d, float x, bool& rejected);
 
+    // Detector stage of a pass, W channels side by side as the lanes of one
+    // vector: lane j < `lanes` runs detector channel first + j on in[j]
+    // (further lanes repeat the last channel and are discarded). The
+    // channel powers go to pass.power, the samples that go on (an
+    // unmeasurable one as silence) to admitted[j]. Same bits as detectChannel.
+    template <int W>
+    void detectPass(int first, int lanes, const float* const* in, float* const* admitted, int32_t n);
+
     // ---- gain law and look-ahead delay (GainLaw.cpp) ----
+    // The leveler gain for a programme power, as the law and maxGain give it.
+    float lawGain(double programmePower) const;
     void computeLevelerGain(double programmePower);
+    // Gain stage of a pass: pass.gain from pass.programme, and the
+    // antiDenormal flips of the pass's frames.
+    void levelerGainPass(int32_t n);
     void advanceLookahead();
 
     // ---- true-peak estimator (TruePeak.cpp) ----
@@ -120,6 +133,57 @@ private:
     // instead runs the group's overflow recovery (centres silenced, envelope
     // to 32, delay lines and filter memories cleared) and hands on the ceiling.
     float limiterPeak(float peak, float* centres, int channels);
+
+    // ---- staged passes (Layouts.cpp, TruePeak.cpp) ----
+    // Without an overflow recovery no stage feeds back into an earlier one:
+    // the detector and the gain law never see the limiter. A pass therefore
+    // runs each stage over up to kPassFrames frames before the next stage
+    // starts. When a frame of the pass would need the recovery (which clears
+    // the delay lines and filters in the middle of the walk), the pass undoes
+    // what it did and the frames go through the sample-by-sample path.
+    //
+    // No more frames than the shortest look-ahead delay (272 samples at
+    // 8 kHz): no frame of a pass reads a delay slot that the pass writes.
+    static constexpr int kPassFrames = 256;
+    static constexpr int kTruePeakHistory = kTruePeakTaps - 1;
+    // Room for the estimator's groups of four frames past the end of a pass.
+    static constexpr int kPassPad = 3;
+
+    // The detector fields a pass changes, kept to undo it.
+    struct DetectorState {
+        float shelfState1[kDetectorChannels], shelfState2[kDetectorChannels];
+        float highPassState1[kDetectorChannels], highPassState2[kDetectorChannels];
+        float fastPower[kDetectorChannels], heldPower[kDetectorChannels];
+        float slowPower[kDetectorChannels], kPower[kDetectorChannels];
+        float calibrationTarget[kDetectorChannels], calibration[kDetectorChannels];
+        int32_t startupCount[kDetectorChannels];
+        uint16_t gapCount[kDetectorChannels];
+        float antiDenormal, levelerGain;
+    };
+    void saveDetector(DetectorState& state) const;
+    void restoreDetector(const DetectorState& state);
+
+    // Frame-by-frame path: every stage for one frame, recovery included.
+    void monoFrame(const float* input, float* output);
+    void stereoFrame(const float* inL, const float* inR, float* outL, float* outR);
+    void surroundFrame(const float* const inputs[6], float* const outputs[6], int32_t i,
+                       float* lfeCentreOut, float* lfePeakOut);
+    // Staged passes; false (and nothing changed) when the frames need the
+    // frame-by-frame path.
+    bool monoPass(const float* input, float* output, int32_t n);
+    bool stereoPass(const float* inL, const float* inR, float* outL, float* outR, int32_t n);
+    bool surroundPass(const float* const inputs[6], float* const outputs[6], float* lfeCentreOut,
+                      float* lfePeakOut, int32_t n);
+    // Look-ahead stage of a pass: pass.gained[ch] receives the delayed
+    // samples times the frame's gain (the LFE ring, when `lfeRing` >= 0,
+    // times lfeGain); commitLookahead stores pass.admitted in the lines.
+    void gainDelayedPass(int32_t n, int channels, int lfeRing);
+    void commitLookahead(int32_t n, int channels);
+    // Estimator stage of a pass over pass.gained: unscaled group peaks into
+    // pass.peak, the LFE ring's peaks into pass.lfePeak when `lfeRing` >= 0.
+    // False when a frame's peak starts the overflow recovery.
+    bool truePeakPass(int32_t n, int channels, uint32_t countedMask, int lfeRing);
+    void commitTruePeakRings(int32_t n, int channels);
 
     // ---- limiter (Limiter.cpp) ----
     void limitSample(float p, const float* centres, float* outputs, int channels);
@@ -191,4 +255,21 @@ private:
 
     uint32_t overflowRecoveries = 0;  // diagnostics only
     float deepestEnvelope = 0.0f;     // meter only
+    bool sampleBySampleOnly = false;  // tests: the frame-by-frame path for every frame
+
+    // Scratch of one staged pass, fixed in size.
+    struct PassScratch {
+        float gain[kPassFrames];
+        float admitted[kAudioChannels][kPassFrames];
+        // The 11 gained samples before the pass, then the pass's own.
+        float gained[kAudioChannels][kTruePeakHistory + kPassFrames + kPassPad];
+        float peak[kPassFrames + kPassPad];
+        float power[kDetectorChannels][kPassFrames];
+        double programme[kPassFrames];
+        // Filter outputs handed from the detector's filter stage to its level
+        // stage, up to four lanes per frame.
+        float blendA[kPassFrames * 4], blendB[kPassFrames * 4], weighted[kPassFrames * 4];
+        int32_t measured[kPassFrames * 4];
+        float lfePeak[kPassFrames + kPassPad];
+    } pass = {};
 };

@@ -3,6 +3,7 @@
 // behind the newest) and its newer neighbour; the peak is the largest
 // magnitude among them and the centre sample.
 #include <cmath>
+#include <cstring>
 
 #include "LevelerCore.h"
 #include "Numerics.h"
@@ -116,4 +117,104 @@ float LevelerCore::limiterPeak(float peak, float* centres, int channels) {
     envelope = 32.0f;
     clearSignalState();
     return ceiling;
+}
+
+namespace {
+
+// Four consecutive frames of one ring, one per lane. The interpolation of
+// frame i is formed in its own lane with the same products and sums, in the
+// same order, as interpolatePhases forms it for that frame alone.
+typedef float FrameLanes __attribute__((vector_size(16)));
+typedef int32_t FrameBits __attribute__((vector_size(16)));
+
+inline FrameLanes loadFrames(const float* p) {
+    FrameLanes v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void storeFrames(float* p, FrameLanes v) { std::memcpy(p, &v, sizeof v); }
+
+// |x| lane by lane: the sign bit cleared, as std::fabs does.
+inline FrameLanes magnitudes(FrameLanes v) {
+    FrameBits bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    bits &= 0x7fffffff;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
+
+// Lane-wise select: `a` where the mask is set, else `b`.
+inline FrameLanes pick(FrameBits mask, FrameLanes a, FrameLanes b) { return mask ? a : b; }
+
+}  // namespace
+
+bool LevelerCore::truePeakPass(int32_t n, int channels, uint32_t countedMask, int lfeRing) {
+    // Each ring's history: the 11 samples before the pass, oldest first.
+    for (int ch = 0; ch < channels; ++ch) {
+        const float* ring = tpRing[ch].data();
+        float* history = pass.gained[ch];
+        for (int k = 1; k <= kTruePeakHistory; ++k)
+            history[kTruePeakHistory - k] = ring[(tpWrite + kRingSize - k) % kRingSize];
+    }
+
+    for (int32_t i = 0; i < n; i += 4) storeFrames(&pass.peak[i], FrameLanes{});
+    for (int ch = 0; ch < channels; ++ch) {
+        const bool counted = (countedMask & (1u << ch)) != 0;
+        const bool lfe = ch == lfeRing;
+        if (!counted && !lfe) continue;
+        const float* history = pass.gained[ch];
+        for (int32_t i = 0; i < n; i += 4) {
+            // newest[-k] is the sample written k frames before frame i's newest.
+            const float* newest = history + kTruePeakHistory + i;
+            FrameLanes x = loadFrames(newest);
+            FrameLanes p0 = kInterpolator[0][0] * x, p1 = kInterpolator[0][1] * x;
+            FrameLanes p2 = kInterpolator[0][2] * x, p3 = kInterpolator[0][3] * x;
+            for (int k = 1; k < kRingSize; ++k) {
+                x = loadFrames(newest - k);
+                p0 = p0 + kInterpolator[k][0] * x;
+                p1 = p1 + kInterpolator[k][1] * x;
+                p2 = p2 + kInterpolator[k][2] * x;
+                p3 = p3 + kInterpolator[k][3] * x;
+            }
+            const FrameLanes m0 = magnitudes(p0), m1 = magnitudes(p1);
+            const FrameLanes m2 = magnitudes(p2), m3 = magnitudes(p3);
+            const FrameLanes centre = magnitudes(loadFrames(newest - kCentreTap));
+            if (counted) {
+                // As estimateTruePeak: a NaN phase never wins, a NaN centre
+                // takes the peak and keeps it.
+                FrameLanes peak = loadFrames(&pass.peak[i]);
+                peak = pick(m0 > peak, m0, peak);
+                peak = pick(m1 > peak, m1, peak);
+                peak = pick(m2 > peak, m2, peak);
+                peak = pick(m3 > peak, m3, peak);
+                peak = pick((centre != centre) | (centre > peak), centre, peak);
+                storeFrames(&pass.peak[i], peak);
+            }
+            if (lfe) {
+                FrameLanes peak = centre;
+                peak = pick(m0 > peak, m0, peak);
+                peak = pick(m1 > peak, m1, peak);
+                peak = pick(m2 > peak, m2, peak);
+                peak = pick(m3 > peak, m3, peak);
+                storeFrames(&pass.lfePeak[i], peak);
+            }
+        }
+    }
+
+    bool recovery = false;
+    for (int32_t i = 0; i < n; ++i) recovery |= isOverflowPeak(pass.peak[i]);
+    return !recovery;
+}
+
+void LevelerCore::commitTruePeakRings(int32_t n, int channels) {
+    const int32_t from = n > kRingSize ? n - kRingSize : 0;
+    for (int ch = 0; ch < channels; ++ch) {
+        float* ring = tpRing[ch].data();
+        for (int32_t i = from; i < n; ++i)
+            ring[(tpWrite + i) % kRingSize] = pass.gained[ch][kTruePeakHistory + i];
+    }
+    const int newest = (tpWrite + n - 1) % kRingSize;
+    tpCentre = static_cast<uint8_t>(newest > 5 ? newest - kCentreTap : newest + kCentreTap);
+    tpWrite = static_cast<uint8_t>((tpWrite + n) % kRingSize);
 }

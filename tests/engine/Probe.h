@@ -74,6 +74,7 @@ struct LevelerCoreProbe {
     ORVANTA_PROBE(levelGate)
     ORVANTA_PROBE(tpWrite)
     ORVANTA_PROBE(tpCentre)
+    ORVANTA_PROBE(sampleBySampleOnly)
 #undef ORVANTA_PROBE
 
     static float detect(LevelerCore& e, int d, float x) {
