@@ -3,7 +3,7 @@
 // K-weighted square.
 #include <cmath>
 #include <cstring>
-#include <type_traits>
+#include <emmintrin.h>
 
 #include "LevelerCore.h"
 #include "Numerics.h"
@@ -183,186 +183,244 @@ float LevelerCore::detectChannel(int d, float x, bool& rejected) {
 
 // ------------------------------------------------------- detector pass
 //
-// The same steps as detectChannel, for W channels at once: every branch
-// becomes a lane-wise choice between the kept and the stepped value, and
-// every lane-wise operation is the IEEE operation of the scalar code, so
-// each lane gives the bits of its channel. The pass runs in two stages, the
-// filters over all frames and then the levels, so that the recurrences of
-// consecutive frames overlap instead of waiting on one another.
+// The same steps as detectChannel, for two channels at once in the low lanes
+// of SSE2 registers (the high float lanes only ever hold results of zeros):
+// every branch becomes a lane-wise choice between the kept and the stepped
+// value, and every lane-wise operation is the IEEE operation of the scalar
+// code, so each lane gives the bits of its channel. The pass runs in two
+// stages, the filters over all frames and then the levels, so that the
+// recurrences of consecutive frames overlap instead of waiting on one another.
 
 namespace {
 
-template <int W>
-struct Lanes {
-    typedef float F __attribute__((vector_size(4 * W)));
-    typedef double D __attribute__((vector_size(8 * W)));
-    typedef int32_t I __attribute__((vector_size(4 * W)));
-};
+typedef __m128 Pair;     // two channels' floats in lanes 0 and 1
+typedef __m128d Wide;    // the same two channels in double precision
 
-template <class F>
-inline F loadLanes(const float* p) {
-    F v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
+inline Pair pairOf(float a, float b) { return _mm_unpacklo_ps(_mm_set_ss(a), _mm_set_ss(b)); }
+inline Pair splat(float a) { return _mm_set1_ps(a); }
+inline Pair loadPair(const float* p) { return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(p))); }
+inline void storePair(float* p, Pair v) { _mm_store_sd(reinterpret_cast<double*>(p), _mm_castps_pd(v)); }
+inline Wide widen(Pair v) { return _mm_cvtps_pd(v); }
+inline Pair narrow(Wide v) { return _mm_cvtpd_ps(v); }
 
-template <class V, class T>
-inline void storeLanes(T* p, V v) {
-    std::memcpy(p, &v, sizeof v);
+// Lane-wise choice: `a` where the mask is set, else `b`.
+inline Pair pick(Pair mask, Pair a, Pair b) { return _mm_or_ps(_mm_and_ps(mask, a), _mm_andnot_ps(mask, b)); }
+inline __m128i pickInt(__m128i mask, __m128i a, __m128i b) {
+    return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
 }
+inline Pair asMask(__m128i m) { return _mm_castsi128_ps(m); }
+inline __m128i asInt(Pair m) { return _mm_castps_si128(m); }
 
 // onePole, lane by lane: f32((f64(level) - f64(v)) * coef + f64(v)).
-template <int W>
-inline typename Lanes<W>::F onePoleLanes(typename Lanes<W>::F level, typename Lanes<W>::F v,
-                                         double coef) {
-    typedef typename Lanes<W>::D D;
-    typedef typename Lanes<W>::F F;
-    const D wide = __builtin_convertvector(v, D);
-    return __builtin_convertvector((__builtin_convertvector(level, D) - wide) * coef + wide, F);
+inline Pair onePolePair(Pair level, Wide v, Wide coef) {
+    return narrow(_mm_add_pd(_mm_mul_pd(_mm_sub_pd(widen(level), v), coef), v));
 }
+inline Pair onePolePair(Pair level, Pair v, Wide coef) { return onePolePair(level, widen(v), coef); }
 
 // f32(f64(a) / f64(b)), lane by lane.
-template <int W>
-inline typename Lanes<W>::F divideLanes(typename Lanes<W>::F a, typename Lanes<W>::F b) {
-    typedef typename Lanes<W>::D D;
-    typedef typename Lanes<W>::F F;
-    return __builtin_convertvector(__builtin_convertvector(a, D) / __builtin_convertvector(b, D), F);
-}
+inline Pair dividePair(Pair a, Pair b) { return narrow(_mm_div_pd(widen(a), widen(b))); }
 
 }  // namespace
 
-template <int W>
 void LevelerCore::detectPass(int first, int lanes, const float* const* in, float* const* admitted,
                              int32_t n) {
-    typedef typename Lanes<W>::F F;
-    typedef typename Lanes<W>::D D;
-    typedef typename Lanes<W>::I I;
-    static_assert(W <= 4, "the pass scratch holds four lanes per frame");
-
-    auto gather = [&](const auto* field) {
-        typedef std::remove_const_t<std::remove_reference_t<decltype(field[0])>> T;
-        typename std::conditional<std::is_same<T, float>::value, F, I>::type v{};
-        for (int j = 0; j < W; ++j) v[j] = static_cast<T>(field[first + (j < lanes ? j : lanes - 1)]);
-        return v;
-    };
+    // Lane 1 repeats channel `first` when only one channel is given.
+    const int second = lanes > 1 ? first + 1 : first;
+    const float* in0 = in[0];
+    const float* in1 = in[lanes > 1 ? 1 : 0];
+    auto pairField = [&](const float* field) { return pairOf(field[first], field[second]); };
+    auto pairCount = [&](int32_t a, int32_t b) { return _mm_setr_epi32(a, b, 0, 0); };
 
     // 1.-4. Filters and the two power blends, all frames.
     {
-        F hs1 = gather(highPassState1), hs2 = gather(highPassState2);
-        F ss1 = gather(shelfState1), ss2 = gather(shelfState2);
+        Pair hs1 = pairField(highPassState1), hs2 = pairField(highPassState2);
+        Pair ss1 = pairField(shelfState1), ss2 = pairField(shelfState2);
+        const Pair hpA1 = splat(highPassA1), hpA2 = splat(highPassA2);
+        const Pair shA1 = splat(shelfA1), shA2 = splat(shelfA2);
+        const Pair shB0 = splat(shelfB0), shB1 = splat(shelfB1), shB2 = splat(shelfB2);
+        const Pair quarter = splat(0.25f), zero = _mm_setzero_ps();
+        // The offset flips its sign every frame.
+        Pair offset = splat(antiDenormal);
+        const Pair flip = splat(-0.0f);
         for (int32_t i = 0; i < n; ++i) {
-            F x;
-            for (int j = 0; j < W; ++j) x[j] = in[j < lanes ? j : lanes - 1][i];
-            // The offset flips its sign every frame.
-            const float offset = (i & 1) ? -antiDenormal : antiDenormal;
-            const F u = x + offset;
-            const F v = (hs1 * highPassA1 + u) - hs2 * highPassA2;
-            const F yh = (v + hs2) - (hs1 + hs1);
-            const F w = (ss1 * shelfA1 + yh) - ss2 * shelfA2;
-            const F yk = (w * shelfB0 + ss2 * shelfB2) - ss1 * shelfB1;
-            const F ek = yk * yk;
-            const F eh = yh * yh;
-            const F t = (eh - ek) * 0.25f;
-            const F pA = t + ek;
-            const F pB = (pA + t) + t;
+            const Pair x = pairOf(in0[i], in1[i]);
+            const Pair u = _mm_add_ps(x, offset);
+            offset = _mm_xor_ps(offset, flip);
+            const Pair v = _mm_sub_ps(_mm_add_ps(_mm_mul_ps(hs1, hpA1), u), _mm_mul_ps(hs2, hpA2));
+            const Pair yh = _mm_sub_ps(_mm_add_ps(v, hs2), _mm_add_ps(hs1, hs1));
+            const Pair w = _mm_sub_ps(_mm_add_ps(_mm_mul_ps(ss1, shA1), yh), _mm_mul_ps(ss2, shA2));
+            const Pair yk = _mm_sub_ps(_mm_add_ps(_mm_mul_ps(w, shB0), _mm_mul_ps(ss2, shB2)), _mm_mul_ps(ss1, shB1));
+            const Pair ek = _mm_mul_ps(yk, yk);
+            const Pair eh = _mm_mul_ps(yh, yh);
+            const Pair t = _mm_mul_ps(_mm_sub_ps(eh, ek), quarter);
+            const Pair pA = _mm_add_ps(t, ek);
+            const Pair pB = _mm_add_ps(_mm_add_ps(pA, t), t);
             // An unmeasurable sample restarts the channel's filter from silence.
-            const I measured = ((v - v) + (w - w) + (pA - pA) + (pB - pB)) == 0.0f;
-            const F zero{};
-            hs2 = measured ? hs1 : zero;
-            hs1 = measured ? v : zero;
-            ss2 = measured ? ss1 : zero;
-            ss1 = measured ? w : zero;
-            storeLanes(&pass.blendA[i * W], pA);
-            storeLanes(&pass.blendB[i * W], pB);
-            storeLanes(&pass.weighted[i * W], ek);
-            storeLanes(&pass.measured[i * W], measured);
-            for (int j = 0; j < lanes; ++j) admitted[j][i] = measured[j] ? x[j] : 0.0f;
+            const Pair probe = _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_sub_ps(v, v), _mm_sub_ps(w, w)), _mm_sub_ps(pA, pA)),
+                                          _mm_sub_ps(pB, pB));
+            const Pair measured = _mm_cmpeq_ps(probe, zero);
+            hs2 = hs1;
+            hs1 = v;
+            ss2 = ss1;
+            ss1 = w;
+            // Rare, and a branch: a mask here would chain every frame's
+            // filter to the whole of the previous frame's arithmetic.
+            if ((_mm_movemask_ps(measured) & 3) != 3) {
+                hs2 = _mm_and_ps(measured, hs2);
+                hs1 = _mm_and_ps(measured, hs1);
+                ss2 = _mm_and_ps(measured, ss2);
+                ss1 = _mm_and_ps(measured, ss1);
+            }
+            storePair(&pass.blendA[2 * i], pA);
+            storePair(&pass.blendB[2 * i], pB);
+            storePair(&pass.weighted[2 * i], ek);
+            storePair(reinterpret_cast<float*>(&pass.measured[2 * i]), measured);
+            // The sample that goes on: an unmeasurable one as silence.
+            const Pair kept = _mm_and_ps(measured, x);
+            admitted[0][i] = _mm_cvtss_f32(kept);
+            if (lanes > 1) admitted[1][i] = _mm_cvtss_f32(_mm_shuffle_ps(kept, kept, 1));
         }
+        float h1[4], h2[4], s1[4], s2[4];
+        _mm_storeu_ps(h1, hs1);
+        _mm_storeu_ps(h2, hs2);
+        _mm_storeu_ps(s1, ss1);
+        _mm_storeu_ps(s2, ss2);
         for (int j = 0; j < lanes; ++j) {
-            highPassState1[first + j] = hs1[j];
-            highPassState2[first + j] = hs2[j];
-            shelfState1[first + j] = ss1[j];
-            shelfState2[first + j] = ss2[j];
+            highPassState1[first + j] = h1[j];
+            highPassState2[first + j] = h2[j];
+            shelfState1[first + j] = s1[j];
+            shelfState2[first + j] = s2[j];
         }
     }
 
-    // 5.-10. Levels, calibration and the channel power, all frames.
-    F fast = gather(fastPower), held = gather(heldPower), slow = gather(slowPower);
-    F kLevel = gather(kPower), target = gather(calibrationTarget), cal = gather(calibration);
-    I startup = gather(startupCount);
-    I gap = gather(gapCount);
-    const F threshold = F{} + freezeThreshold;
-    const I holdLength = I{} + static_cast<int32_t>(gapHoldLength);
-    const D fastGate = D{} + kFastGatePower;
-    for (int32_t i = 0; i < n; ++i) {
-        const F pA = loadLanes<F>(&pass.blendA[i * W]);
-        const F pB = loadLanes<F>(&pass.blendB[i * W]);
-        const F ek = loadLanes<F>(&pass.weighted[i * W]);
-        I measured;
-        std::memcpy(&measured, &pass.measured[i * W], sizeof measured);
+    // 5.-8. Fast, slow and held levels, all frames. The stages below are
+    //       separate loops so that each frame's chain of dependent steps
+    //       stays short and several frames are under way at once.
+    Pair fast = pairField(fastPower), held = pairField(heldPower), slow = pairField(slowPower);
+    __m128i gap = pairCount(gapCount[first], gapCount[second]);
+    {
+        const Pair threshold = splat(freezeThreshold);
+        const __m128i holdLength = _mm_set1_epi32(gapHoldLength);
+        const Wide fastGate = _mm_set1_pd(kFastGatePower);
+        const Wide c100 = _mm_set1_pd(coef100ms), c500 = _mm_set1_pd(coef500ms);
+        const Pair quarter = splat(0.25f), releaseFactor = splat(kHeldReleaseFactor);
+        const __m128i one = _mm_set1_epi32(1);
+        for (int32_t i = 0; i < n; ++i) {
+            const Pair pA = loadPair(&pass.blendA[2 * i]);
+            const Pair pB = loadPair(&pass.blendB[2 * i]);
+            const Pair measured = loadPair(reinterpret_cast<const float*>(&pass.measured[2 * i]));
+            const Wide pAWide = widen(pA), pBWide = widen(pB);
 
-        // 5.
-        const I gateOpen = __builtin_convertvector(__builtin_convertvector(pA, D) > fastGate, I);
-        fast = (measured & gateOpen) ? onePoleLanes<W>(fast, pA, coef100ms) : fast;
-        // 6.
-        const F gapRef = slow * 0.25f;
-        slow = measured ? onePoleLanes<W>(slow, pB, coef500ms) : slow;
-        // 7.
-        const I fastAbove = fast > threshold;
-        const I slowAbove = slow > threshold;
-        const I rise = pB > held;
-        const I holding = ~rise & (gap < holdLength);
-        const I releasing = ~rise & ~holding;
-        const I inGap = pB < gapRef;
-        const F goal = releasing ? kHeldReleaseFactor * pB : pB;
-        const I step = (rise & (fastAbove | (fast > held) | slowAbove)) | (holding & ~inGap & fastAbove) |
-                       (releasing & fastAbove & (held >= goal));
-        held = (measured & step) ? onePoleLanes<W>(held, goal, coef500ms) : held;
-        const I one = I{} + 1;
-        gap = measured ? (rise ? one : ((holding & inGap) ? gap + 1 : gap)) : gap;
-        // 8.
-        const F level = held > fast ? held : fast;
-        // 9.
-        const I active = measured & (slowAbove | fastAbove);
-        const F kNext = onePoleLanes<W>(kLevel, ek, coef800ms);
-        const F ratio = divideLanes<W>(level, kNext);
-        const I normal = startup == 0;
-        //    normal operation
-        const I aboveFloor = ratio > kCalibrationFloor;
-        F targetNormal = onePoleLanes<W>(target, aboveFloor ? ratio : F{} + kCalibrationFloor, coef8s);
-        targetNormal = (aboveFloor & (targetNormal > kCalibrationCap)) ? F{} + kCalibrationCap : targetNormal;
-        const F calNormal = onePoleLanes<W>(cal, targetNormal, coef800ms);
-        //    start-up
-        const I starting = ~normal & (kNext > kStartupMinKPower);
-        const F capped = ratio < kStartupRatioCap ? ratio : F{} + kStartupRatioCap;
-        const I calRises = capped > cal;
-        const F calStartup = calRises ? onePoleLanes<W>(cal, capped, coef500ms) : cal;
-        const F targetStartup = calRises ? calStartup : target;
-        const I ends = (calStartup > kStartupEndCalibration) | (capped < 1.0f);
-        const I startupNext = ends ? I{} : startup - 1;
-
-        kLevel = active ? kNext : kLevel;
-        const I normalStep = active & normal;
-        const I startupStep = active & starting;
-        target = normalStep ? targetNormal : (startupStep ? targetStartup : target);
-        cal = normalStep ? calNormal : (startupStep ? calStartup : cal);
-        startup = startupStep ? startupNext : startup;
-        // 10.
-        const F power = divideLanes<W>(level, cal);
-        for (int j = 0; j < lanes; ++j) pass.power[first + j][i] = power[j];
+            // 5. The gate compares in double precision; its 64-bit lane
+            //    masks fold into the two float lanes.
+            const Wide gateWide = _mm_cmpgt_pd(pAWide, fastGate);
+            const Pair gateOpen =
+                _mm_shuffle_ps(_mm_castpd_ps(gateWide), _mm_castpd_ps(gateWide), _MM_SHUFFLE(2, 0, 2, 0));
+            fast = pick(_mm_and_ps(measured, gateOpen), onePolePair(fast, pAWide, c100), fast);
+            // 6.
+            const Pair gapRef = _mm_mul_ps(slow, quarter);
+            slow = pick(measured, onePolePair(slow, pBWide, c500), slow);
+            // 7.
+            const Pair fastAbove = _mm_cmpgt_ps(fast, threshold);
+            const Pair slowAbove = _mm_cmpgt_ps(slow, threshold);
+            const Pair rise = _mm_cmpgt_ps(pB, held);
+            const Pair holding = _mm_andnot_ps(rise, asMask(_mm_cmplt_epi32(gap, holdLength)));
+            const Pair releasing = _mm_andnot_ps(_mm_or_ps(rise, holding), measured);
+            const Pair inGap = _mm_cmplt_ps(pB, gapRef);
+            const Pair goal = pick(releasing, _mm_mul_ps(pB, releaseFactor), pB);
+            const Pair step = _mm_or_ps(
+                _mm_or_ps(_mm_and_ps(rise, _mm_or_ps(_mm_or_ps(fastAbove, _mm_cmpgt_ps(fast, held)), slowAbove)),
+                          _mm_and_ps(_mm_andnot_ps(inGap, holding), fastAbove)),
+                _mm_and_ps(_mm_and_ps(releasing, fastAbove), _mm_cmpge_ps(held, goal)));
+            held = pick(_mm_and_ps(measured, step), onePolePair(held, goal, c500), held);
+            const __m128i gapNext =
+                pickInt(asInt(rise), one, pickInt(asInt(_mm_and_ps(holding, inGap)), _mm_add_epi32(gap, one), gap));
+            gap = pickInt(asInt(measured), gapNext, gap);
+            // 8. The level, and whether the calibration may move (9.).
+            storePair(&pass.levelPairs[2 * i], pick(_mm_cmpgt_ps(held, fast), held, fast));
+            storePair(reinterpret_cast<float*>(&pass.measured[2 * i]),
+                      _mm_and_ps(measured, _mm_or_ps(slowAbove, fastAbove)));
+        }
     }
+
+    // 9. The K-weighted power and the ratio of the level to it.
+    Pair kLevel = pairField(kPower);
+    {
+        const Wide c800 = _mm_set1_pd(coef800ms);
+        for (int32_t i = 0; i < n; ++i) {
+            const Pair active = loadPair(reinterpret_cast<const float*>(&pass.measured[2 * i]));
+            const Pair kNext = onePolePair(kLevel, loadPair(&pass.weighted[2 * i]), c800);
+            storePair(&pass.ratioPairs[2 * i], dividePair(loadPair(&pass.levelPairs[2 * i]), kNext));
+            // The start-up test reads the stepped K-weighted power.
+            storePair(&pass.weighted[2 * i], kNext);
+            kLevel = pick(active, kNext, kLevel);
+        }
+    }
+
+    // 9. The calibration: normal operation or start-up.
+    Pair target = pairField(calibrationTarget), cal = pairField(calibration);
+    __m128i startup = pairCount(startupCount[first], startupCount[second]);
+    {
+        const Wide c500 = _mm_set1_pd(coef500ms), c800 = _mm_set1_pd(coef800ms), c8s = _mm_set1_pd(coef8s);
+        const Pair floorLevel = splat(kCalibrationFloor), cap = splat(kCalibrationCap);
+        const Pair startupMin = splat(kStartupMinKPower), ratioCap = splat(kStartupRatioCap);
+        const Pair endCalibration = splat(kStartupEndCalibration), unity = splat(1.0f);
+        const __m128i one = _mm_set1_epi32(1), none = _mm_setzero_si128();
+        for (int32_t i = 0; i < n; ++i) {
+            const Pair active = loadPair(reinterpret_cast<const float*>(&pass.measured[2 * i]));
+            const Pair ratio = loadPair(&pass.ratioPairs[2 * i]);
+            const Pair kNext = loadPair(&pass.weighted[2 * i]);
+            const Pair normal = asMask(_mm_cmpeq_epi32(startup, none));
+            //    normal operation
+            const Pair aboveFloor = _mm_cmpgt_ps(ratio, floorLevel);
+            Pair targetNormal = onePolePair(target, pick(aboveFloor, ratio, floorLevel), c8s);
+            targetNormal = pick(_mm_and_ps(aboveFloor, _mm_cmpgt_ps(targetNormal, cap)), cap, targetNormal);
+            const Pair calNormal = onePolePair(cal, targetNormal, c800);
+            //    start-up
+            const Pair starting = _mm_andnot_ps(normal, _mm_cmpgt_ps(kNext, startupMin));
+            const Pair capped = pick(_mm_cmplt_ps(ratio, ratioCap), ratio, ratioCap);
+            const Pair calRises = _mm_cmpgt_ps(capped, cal);
+            const Pair calStartup = pick(calRises, onePolePair(cal, capped, c500), cal);
+            const Pair targetStartup = pick(calRises, calStartup, target);
+            const Pair ends = _mm_or_ps(_mm_cmpgt_ps(calStartup, endCalibration), _mm_cmplt_ps(capped, unity));
+            const __m128i startupNext = _mm_andnot_si128(asInt(ends), _mm_sub_epi32(startup, one));
+
+            const Pair normalStep = _mm_and_ps(active, normal);
+            const Pair startupStep = _mm_and_ps(active, starting);
+            target = pick(normalStep, targetNormal, pick(startupStep, targetStartup, target));
+            cal = pick(normalStep, calNormal, pick(startupStep, calStartup, cal));
+            startup = pickInt(asInt(startupStep), startupNext, startup);
+            storePair(&pass.ratioPairs[2 * i], cal);
+        }
+    }
+
+    // 10. The channel power: the level divided by the calibration.
+    for (int32_t i = 0; i < n; ++i)
+        storePair(&pass.powerPairs[2 * i],
+                  dividePair(loadPair(&pass.levelPairs[2 * i]), loadPair(&pass.ratioPairs[2 * i])));
+    for (int32_t i = 0; i < n; ++i) pass.power[first][i] = pass.powerPairs[2 * i];
+    if (lanes > 1)
+        for (int32_t i = 0; i < n; ++i) pass.power[first + 1][i] = pass.powerPairs[2 * i + 1];
+
+    float f[4], h[4], sl[4], k[4], t[4], c[4];
+    int32_t st[4], g[4];
+    _mm_storeu_ps(f, fast);
+    _mm_storeu_ps(h, held);
+    _mm_storeu_ps(sl, slow);
+    _mm_storeu_ps(k, kLevel);
+    _mm_storeu_ps(t, target);
+    _mm_storeu_ps(c, cal);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(st), startup);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(g), gap);
     for (int j = 0; j < lanes; ++j) {
         const int d = first + j;
-        fastPower[d] = fast[j];
-        heldPower[d] = held[j];
-        slowPower[d] = slow[j];
-        kPower[d] = kLevel[j];
-        calibrationTarget[d] = target[j];
-        calibration[d] = cal[j];
-        startupCount[d] = startup[j];
-        gapCount[d] = static_cast<uint16_t>(gap[j]);
+        fastPower[d] = f[j];
+        heldPower[d] = h[j];
+        slowPower[d] = sl[j];
+        kPower[d] = k[j];
+        calibrationTarget[d] = t[j];
+        calibration[d] = c[j];
+        startupCount[d] = st[j];
+        gapCount[d] = static_cast<uint16_t>(g[j]);
     }
 }
-
-template void LevelerCore::detectPass<2>(int, int, const float* const*, float* const*, int32_t);
-template void LevelerCore::detectPass<4>(int, int, const float* const*, float* const*, int32_t);

@@ -72,7 +72,7 @@ bool LevelerCore::monoPass(const float* input, float* output, int32_t n) {
         }
     } else {
         float* admitted[1] = {pass.admitted[0]};
-        detectPass<2>(0, 1, &input, admitted, n);
+        detectPass(0, 1, &input, admitted, n);
         // A mono signal counts as two identical channels.
         for (int32_t i = 0; i < n; ++i)
             pass.programme[i] = static_cast<double>(pass.power[0][i]) + static_cast<double>(pass.power[0][i]);
@@ -149,7 +149,7 @@ bool LevelerCore::stereoPass(const float* inL, const float* inR, float* outL, fl
     } else {
         const float* in[2] = {inL, inR};
         float* admitted[2] = {pass.admitted[0], pass.admitted[1]};
-        detectPass<2>(0, 2, in, admitted, n);
+        detectPass(0, 2, in, admitted, n);
         for (int32_t i = 0; i < n; ++i)
             pass.programme[i] = static_cast<double>(pass.power[0][i]) + static_cast<double>(pass.power[1][i]);
         levelerGainPass(n);
@@ -255,8 +255,9 @@ bool LevelerCore::surroundPass(const float* const inputs[6], float* const output
             in[d] = inputs[kMainChannel[d]];
             admitted[d] = pass.admitted[kMainChannel[d]];
         }
-        detectPass<4>(0, 4, in, admitted, n);
-        detectPass<2>(4, 1, in + 4, admitted + 4, n);
+        detectPass(0, 2, in, admitted, n);
+        detectPass(2, 2, in + 2, admitted + 2, n);
+        detectPass(4, 1, in + 4, admitted + 4, n);
         const auto& c = pass.power;
         for (int32_t i = 0; i < n; ++i) {
             const double front = (static_cast<double>(c[0][i]) + c[1][i]) + c[2][i];

@@ -105,12 +105,11 @@ private:
     // memories clear, its levels hold, and `rejected` is set.
     float detectChannel(int d, float x, bool& rejected);
 
-    // Detector stage of a pass, W channels side by side as the lanes of one
-    // vector: lane j < `lanes` runs detector channel first + j on in[j]
-    // (further lanes repeat the last channel and are discarded). The
-    // channel powers go to pass.power, the samples that go on (an
-    // unmeasurable one as silence) to admitted[j]. Same bits as detectChannel.
-    template <int W>
+    // Detector stage of a pass, two channels side by side as the lanes of
+    // one vector: lane j < `lanes` (1 or 2) runs detector channel first + j
+    // on in[j]. The channel powers go to pass.power, the samples that go on
+    // (an unmeasurable one as silence) to admitted[j]. Same bits as
+    // detectChannel.
     void detectPass(int first, int lanes, const float* const* in, float* const* admitted, int32_t n);
 
     // ---- gain law and look-ahead delay (GainLaw.cpp) ----
@@ -268,8 +267,9 @@ private:
         double programme[kPassFrames];
         // Filter outputs handed from the detector's filter stage to its level
         // stage, up to four lanes per frame.
-        float blendA[kPassFrames * 4], blendB[kPassFrames * 4], weighted[kPassFrames * 4];
-        int32_t measured[kPassFrames * 4];
+        float blendA[kPassFrames * 2], blendB[kPassFrames * 2], weighted[kPassFrames * 2];
+        int32_t measured[kPassFrames * 2];
+        float levelPairs[kPassFrames * 2], ratioPairs[kPassFrames * 2], powerPairs[kPassFrames * 2];
         float lfePeak[kPassFrames + kPassPad];
     } pass = {};
 };
