@@ -366,7 +366,20 @@ void LevelerCore::detectPass(int first, int lanes, const float* const* in, float
         const Pair startupMin = splat(kStartupMinKPower), ratioCap = splat(kStartupRatioCap);
         const Pair endCalibration = splat(kStartupEndCalibration), unity = splat(1.0f);
         const __m128i one = _mm_set1_epi32(1), none = _mm_setzero_si128();
-        for (int32_t i = 0; i < n; ++i) {
+        // Start-up ends for good once its count reaches zero: most passes
+        // have no channel in start-up and need only normal operation.
+        const bool allNormal = startupCount[first] == 0 && startupCount[second] == 0;
+        for (int32_t i = 0; allNormal && i < n; ++i) {
+            const Pair active = loadPair(reinterpret_cast<const float*>(&pass.measured[2 * i]));
+            const Pair ratio = loadPair(&pass.ratioPairs[2 * i]);
+            const Pair aboveFloor = _mm_cmpgt_ps(ratio, floorLevel);
+            Pair targetNormal = onePolePair(target, pick(aboveFloor, ratio, floorLevel), c8s);
+            targetNormal = pick(_mm_and_ps(aboveFloor, _mm_cmpgt_ps(targetNormal, cap)), cap, targetNormal);
+            target = pick(active, targetNormal, target);
+            cal = pick(active, onePolePair(cal, targetNormal, c800), cal);
+            storePair(&pass.ratioPairs[2 * i], cal);
+        }
+        for (int32_t i = 0; !allNormal && i < n; ++i) {
             const Pair active = loadPair(reinterpret_cast<const float*>(&pass.measured[2 * i]));
             const Pair ratio = loadPair(&pass.ratioPairs[2 * i]);
             const Pair kNext = loadPair(&pass.weighted[2 * i]);
