@@ -255,9 +255,10 @@ bool LevelerCore::surroundPass(const float* const inputs[6], float* const output
             in[d] = inputs[kMainChannel[d]];
             admitted[d] = pass.admitted[kMainChannel[d]];
         }
-        detectPass(0, 2, in, admitted, n);
-        detectPass(2, 2, in + 2, admitted + 2, n);
-        detectPass(4, 1, in + 4, admitted + 4, n);
+        for (int d = 0; d < kDetectorChannels; d += passLanes()) {
+            const int lanes = kDetectorChannels - d < passLanes() ? kDetectorChannels - d : passLanes();
+            detectPass(d, lanes, in + d, admitted + d, n);
+        }
         const auto& c = pass.power;
         for (int32_t i = 0; i < n; ++i) {
             const double front = (static_cast<double>(c[0][i]) + c[1][i]) + c[2][i];

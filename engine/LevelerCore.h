@@ -105,12 +105,18 @@ private:
     // memories clear, its levels hold, and `rejected` is set.
     float detectChannel(int d, float x, bool& rejected);
 
-    // Detector stage of a pass, two channels side by side as the lanes of
-    // one vector: lane j < `lanes` (1 or 2) runs detector channel first + j
-    // on in[j]. The channel powers go to pass.power, the samples that go on
-    // (an unmeasurable one as silence) to admitted[j]. Same bits as
-    // detectChannel.
+    // Detector stage of a pass, channels side by side as the lanes of one
+    // vector: lane j < `lanes` runs detector channel first + j on in[j]. The
+    // channel powers go to pass.power, the samples that go on (an
+    // unmeasurable one as silence) to admitted[j]. Same bits as
+    // detectChannel. Two lanes per call on the baseline instruction set, up
+    // to four with AVX2 (passLanes()).
     void detectPass(int first, int lanes, const float* const* in, float* const* admitted, int32_t n);
+    int passLanes() const { return useAvx2 ? 4 : 2; }
+    void detectPassBaseline(int first, int lanes, const float* const* in, float* const* admitted, int32_t n);
+    void detectPassAvx2(int first, int lanes, const float* const* in, float* const* admitted, int32_t n);
+    template <class Wide>
+    void detectPassWith(int first, int lanes, const float* const* in, float* const* admitted, int32_t n);
 
     // ---- gain law and look-ahead delay (GainLaw.cpp) ----
     // The leveler gain for a programme power, as the law and maxGain give it.
@@ -255,6 +261,10 @@ private:
     uint32_t overflowRecoveries = 0;  // diagnostics only
     float deepestEnvelope = 0.0f;     // meter only
     bool sampleBySampleOnly = false;  // tests: the frame-by-frame path for every frame
+    // The pass kernels built for AVX2 run where the processor has it; the
+    // bits are the same either way (tests switch it off to compare).
+    bool useAvx2 = processorHasAvx2();
+    static bool processorHasAvx2();
 
     // Scratch of one staged pass, fixed in size.
     struct PassScratch {
@@ -267,9 +277,9 @@ private:
         double programme[kPassFrames];
         // Filter outputs handed from the detector's filter stage to its level
         // stage, up to four lanes per frame.
-        float blendA[kPassFrames * 2], blendB[kPassFrames * 2], weighted[kPassFrames * 2];
-        int32_t measured[kPassFrames * 2];
-        float levelPairs[kPassFrames * 2], ratioPairs[kPassFrames * 2], powerPairs[kPassFrames * 2];
+        float blendA[kPassFrames * 4], blendB[kPassFrames * 4], weighted[kPassFrames * 4];
+        int32_t measured[kPassFrames * 4];
+        float levelLanes[kPassFrames * 4], ratioLanes[kPassFrames * 4], powerLanes[kPassFrames * 4];
         float lfePeak[kPassFrames + kPassPad];
     } pass = {};
 };

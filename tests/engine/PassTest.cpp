@@ -47,8 +47,10 @@ struct Outcome {
 
 // Runs `in` through one group in blocks of `block` samples; `beforeBlock`
 // may plant values in the main engine before block b.
+enum class Path { FrameByFrame, Staged, StagedBaseline };
+
 Outcome run(Layout layout, const std::function<void(LevelerCore&)>& configure, float rate,
-        const std::vector<std::vector<float>>& in, int block, bool frameByFrame,
+        const std::vector<std::vector<float>>& in, int block, Path path,
         const std::function<void(LevelerCore&, int)>& beforeBlock = nullptr) {
     Surround51 unit;
     LevelerCore& engine = unit.main;
@@ -56,7 +58,9 @@ Outcome run(Layout layout, const std::function<void(LevelerCore&)>& configure, f
     configure(engine);
     if (layout == Layout::Surround) unit.lfe.setTruePeak(-1.0f);
     unit.setSampleRate(rate);
-    P::sampleBySampleOnly(engine) = frameByFrame;
+    P::sampleBySampleOnly(engine) = path == Path::FrameByFrame;
+    // The baseline kernels, also where the processor would take wider ones.
+    if (path == Path::StagedBaseline) P::useAvx2(engine) = false;
 
     const int n = static_cast<int>(in[0].size());
     Outcome r;
@@ -155,11 +159,12 @@ TEST(Passes, EveryLayoutLawAndRateGivesTheFrameByFrameBits) {
         for (Layout layout : {Layout::Mono, Layout::Stereo, Layout::Surround}) {
             SCOPED_TRACE(std::string(s.name) + ", channels " + std::to_string(channelsOf(layout)));
             const auto in = inputs(layout, static_cast<int>(s.rate * 1.5f), s.rate);
-            const Outcome frames = run(layout, s.apply, s.rate, in, 512, true);
+            const Outcome frames = run(layout, s.apply, s.rate, in, 512, Path::FrameByFrame);
             for (int block : {512, 64, 1000, 1}) {
                 SCOPED_TRACE(block);
-                expectSame(run(layout, s.apply, s.rate, in, block, false), frames);
+                expectSame(run(layout, s.apply, s.rate, in, block, Path::Staged), frames);
             }
+            expectSame(run(layout, s.apply, s.rate, in, 300, Path::StagedBaseline), frames);
         }
     }
 }
@@ -188,8 +193,8 @@ TEST(Passes, RecoveryAtFirstMiddleAndLastFrameOfABlock) {
                         const int slot = (P::lookaheadIndex(e) + leaves - b * block) % len;
                         P::lookaheadDelay(e)[layout == Layout::Surround ? 4 : channelsOf(layout) - 1][slot] = bad;
                     };
-                    const Outcome frames = run(layout, apply, rate, in, block, true, plant);
-                    const Outcome staged = run(layout, apply, rate, in, block, false, plant);
+                    const Outcome frames = run(layout, apply, rate, in, block, Path::FrameByFrame, plant);
+                    const Outcome staged = run(layout, apply, rate, in, block, Path::Staged, plant);
                     // The programme's own unmeasurable samples never reach the
                     // estimator; the planted one does.
                     EXPECT_EQ(frames.recoveries, std::isnan(bad) ? 1u : 12u);
@@ -208,8 +213,8 @@ TEST(Passes, LfeRecoveryMatchesTheFrameByFramePath) {
     auto plant = [](LevelerCore& e, int b) {
         if (b == 3) P::lookaheadDelay(e)[3][(P::lookaheadIndex(e) + 100) % P::lookaheadLength(e)] = INFINITY;
     };
-    const Outcome frames = run(Layout::Surround, kSettings[0].apply, rate, in, 128, true, plant);
-    const Outcome staged = run(Layout::Surround, kSettings[0].apply, rate, in, 128, false, plant);
+    const Outcome frames = run(Layout::Surround, kSettings[0].apply, rate, in, 128, Path::FrameByFrame, plant);
+    const Outcome staged = run(Layout::Surround, kSettings[0].apply, rate, in, 128, Path::Staged, plant);
     EXPECT_EQ(frames.recoveries, 12u);
     expectSame(staged, frames);
 }
