@@ -151,8 +151,9 @@ private:
     // 8 kHz): no frame of a pass reads a delay slot that the pass writes.
     static constexpr int kPassFrames = 256;
     static constexpr int kTruePeakHistory = kTruePeakTaps - 1;
-    // Room for the estimator's groups of four frames past the end of a pass.
-    static constexpr int kPassPad = 3;
+    // Room for the estimator's groups of up to eight frames past the end of
+    // a pass.
+    static constexpr int kPassPad = 7;
 
     // The detector fields a pass changes, kept to undo it.
     struct DetectorState {
@@ -188,6 +189,11 @@ private:
     // pass.peak, the LFE ring's peaks into pass.lfePeak when `lfeRing` >= 0.
     // False when a frame's peak starts the overflow recovery.
     bool truePeakPass(int32_t n, int channels, uint32_t countedMask, int lfeRing);
+    // One ring's phases over a pass: raises pass.peak where `counted`, sets
+    // pass.lfePeak where `lfe`. Four frames per vector on the baseline, eight
+    // with AVX2.
+    void interpolatePassBaseline(const float* history, int32_t n, bool counted, bool lfe);
+    void interpolatePassAvx2(const float* history, int32_t n, bool counted, bool lfe);
     void commitTruePeakRings(int32_t n, int channels);
 
     // ---- limiter (Limiter.cpp) ----

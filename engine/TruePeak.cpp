@@ -7,28 +7,11 @@
 
 #include "LevelerCore.h"
 #include "Numerics.h"
+#include "TruePeakTable.h"
 
 using namespace orvanta;
 
 namespace {
-
-// Row k multiplies the sample written k samples before the newest one.
-// Each phase column sums to 1 (a constant passes with unit gain); row 11 - k
-// is row k with its phases reversed.
-constexpr float kInterpolator[LevelerCore::kTruePeakTaps][4] = {
-    {-0.0220665932f, -0.0321273804f, -0.0291595459f, -0.0165920258f},
-    {0.0420572758f, 0.0604727268f, 0.0530773401f, 0.0285004377f},
-    {-0.0722943544f, -0.10719502f, -0.0968155861f, -0.0532443523f},
-    {0.109519362f, 0.165168524f, 0.152565241f, 0.0861662626f},
-    {-0.178005934f, -0.256623149f, -0.23108232f, -0.129134774f},
-    {0.953251123f, 0.787033796f, 0.534685493f, 0.251843691f},
-    {0.251843691f, 0.534685493f, 0.787033796f, 0.953251123f},
-    {-0.129134774f, -0.23108232f, -0.256623149f, -0.178005934f},
-    {0.0861662626f, 0.152565241f, 0.165168524f, 0.109519362f},
-    {-0.0532443523f, -0.0968155861f, -0.10719502f, -0.0722943544f},
-    {0.0285004377f, 0.0530773401f, 0.0604727268f, 0.0420572758f},
-    {-0.0165920258f, -0.0291595459f, -0.0321273804f, -0.0220665932f},
-};
 
 constexpr int kRingSize = LevelerCore::kTruePeakTaps;
 constexpr int kCentreTap = 6;
@@ -119,36 +102,6 @@ float LevelerCore::limiterPeak(float peak, float* centres, int channels) {
     return ceiling;
 }
 
-namespace {
-
-// Four consecutive frames of one ring, one per lane. The interpolation of
-// frame i is formed in its own lane with the same products and sums, in the
-// same order, as interpolatePhases forms it for that frame alone.
-typedef float FrameLanes __attribute__((vector_size(16)));
-typedef int32_t FrameBits __attribute__((vector_size(16)));
-
-inline FrameLanes loadFrames(const float* p) {
-    FrameLanes v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline void storeFrames(float* p, FrameLanes v) { std::memcpy(p, &v, sizeof v); }
-
-// |x| lane by lane: the sign bit cleared, as std::fabs does.
-inline FrameLanes magnitudes(FrameLanes v) {
-    FrameBits bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    bits &= 0x7fffffff;
-    std::memcpy(&v, &bits, sizeof v);
-    return v;
-}
-
-// Lane-wise select: `a` where the mask is set, else `b`.
-inline FrameLanes pick(FrameBits mask, FrameLanes a, FrameLanes b) { return mask ? a : b; }
-
-}  // namespace
-
 bool LevelerCore::truePeakPass(int32_t n, int channels, uint32_t countedMask, int lfeRing) {
     // Each ring's history: the 11 samples before the pass, oldest first.
     for (int ch = 0; ch < channels; ++ch) {
@@ -158,48 +111,15 @@ bool LevelerCore::truePeakPass(int32_t n, int channels, uint32_t countedMask, in
             history[kTruePeakHistory - k] = ring[(tpWrite + kRingSize - k) % kRingSize];
     }
 
-    for (int32_t i = 0; i < n; i += 4) storeFrames(&pass.peak[i], FrameLanes{});
+    for (int32_t i = 0; i < n; ++i) pass.peak[i] = 0.0f;
     for (int ch = 0; ch < channels; ++ch) {
         const bool counted = (countedMask & (1u << ch)) != 0;
         const bool lfe = ch == lfeRing;
         if (!counted && !lfe) continue;
-        const float* history = pass.gained[ch];
-        for (int32_t i = 0; i < n; i += 4) {
-            // newest[-k] is the sample written k frames before frame i's newest.
-            const float* newest = history + kTruePeakHistory + i;
-            FrameLanes x = loadFrames(newest);
-            FrameLanes p0 = kInterpolator[0][0] * x, p1 = kInterpolator[0][1] * x;
-            FrameLanes p2 = kInterpolator[0][2] * x, p3 = kInterpolator[0][3] * x;
-            for (int k = 1; k < kRingSize; ++k) {
-                x = loadFrames(newest - k);
-                p0 = p0 + kInterpolator[k][0] * x;
-                p1 = p1 + kInterpolator[k][1] * x;
-                p2 = p2 + kInterpolator[k][2] * x;
-                p3 = p3 + kInterpolator[k][3] * x;
-            }
-            const FrameLanes m0 = magnitudes(p0), m1 = magnitudes(p1);
-            const FrameLanes m2 = magnitudes(p2), m3 = magnitudes(p3);
-            const FrameLanes centre = magnitudes(loadFrames(newest - kCentreTap));
-            if (counted) {
-                // As estimateTruePeak: a NaN phase never wins, a NaN centre
-                // takes the peak and keeps it.
-                FrameLanes peak = loadFrames(&pass.peak[i]);
-                peak = pick(m0 > peak, m0, peak);
-                peak = pick(m1 > peak, m1, peak);
-                peak = pick(m2 > peak, m2, peak);
-                peak = pick(m3 > peak, m3, peak);
-                peak = pick((centre != centre) | (centre > peak), centre, peak);
-                storeFrames(&pass.peak[i], peak);
-            }
-            if (lfe) {
-                FrameLanes peak = centre;
-                peak = pick(m0 > peak, m0, peak);
-                peak = pick(m1 > peak, m1, peak);
-                peak = pick(m2 > peak, m2, peak);
-                peak = pick(m3 > peak, m3, peak);
-                storeFrames(&pass.lfePeak[i], peak);
-            }
-        }
+        if (useAvx2)
+            interpolatePassAvx2(pass.gained[ch], n, counted, lfe);
+        else
+            interpolatePassBaseline(pass.gained[ch], n, counted, lfe);
     }
 
     bool recovery = false;
