@@ -73,6 +73,7 @@ void LevelerCore::updateGainLaw() {
         staticGain = quantize(targetOverInput, 4.0);
         if (maxGain < staticGain) staticGain = maxGain;
     }
+    lastLawPower = -1.0;  // the law changed: no power has its gain yet
     initDetector();
 }
 
@@ -97,8 +98,17 @@ void LevelerCore::computeLevelerGain(double programmePower) {
 
 void LevelerCore::levelerGainPass(int32_t n) {
     // No frame depends on another here: the square roots, divisions and
-    // logarithms of consecutive frames overlap.
-    for (int32_t i = 0; i < n; ++i) pass.gain[i] = lawGain(pass.programme[i]);
+    // logarithms of consecutive frames overlap. While the detector stands
+    // still (silence, the freeze), the programme power repeats exactly and
+    // the gain of the last new power is reused.
+    for (int32_t i = 0; i < n; ++i) {
+        const double power = pass.programme[i];
+        if (power != lastLawPower) {
+            lastLawPower = power;
+            lastLawGain = lawGain(power);
+        }
+        pass.gain[i] = lastLawGain;
+    }
     levelerGain = pass.gain[n - 1];
     if (n & 1) antiDenormal = -antiDenormal;
 }

@@ -267,6 +267,10 @@ private:
     uint32_t overflowRecoveries = 0;  // diagnostics only
     float deepestEnvelope = 0.0f;     // meter only
     bool sampleBySampleOnly = false;  // tests: the frame-by-frame path for every frame
+    // The last programme power a pass put through the law, and its gain
+    // (-1: none; powers are never negative).
+    double lastLawPower = -1.0;
+    float lastLawGain = 1.0f;
     // The pass kernels built for AVX2 run where the processor has it; the
     // bits are the same either way (tests switch it off to compare).
     bool useAvx2 = processorHasAvx2();

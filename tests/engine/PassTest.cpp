@@ -218,3 +218,45 @@ TEST(Passes, LfeRecoveryMatchesTheFrameByFramePath) {
     EXPECT_EQ(frames.recoveries, 12u);
     expectSame(staged, frames);
 }
+
+// Settings that change between blocks reach the next pass: law, mode, input
+// level, maximum gain and ceiling, on a programme with silent stretches in
+// which the detector stands still.
+TEST(Passes, SettingsChangedBetweenBlocks) {
+    const float rate = 48000.0f;
+    for (Layout layout : {Layout::Mono, Layout::Stereo, Layout::Surround}) {
+        SCOPED_TRACE(channelsOf(layout));
+        const auto in = inputs(layout, 60000, rate);
+        auto change = [](LevelerCore& e, int b) {
+            switch (b % 40) {
+                case 5: e.setMixMode(3); e.setCorrectionLow(50.0f); break;
+                case 12: e.setInputLevel(-26.0f); break;
+                case 19: e.setMaxGain(3.0f); break;
+                case 23: e.setCorrectionHigh(0.0f); e.setCorrectionLow(0.0f); break;
+                case 27: e.setCorrectionHigh(80.0f); e.setMixMode(1); break;
+                case 31: e.setTruePeak(-4.0f); break;
+                case 36: e.setMaxGain(15.0f); e.setMixMode(0); break;
+                default: break;
+            }
+        };
+        const Outcome frames = run(layout, kSettings[0].apply, rate, in, 160, Path::FrameByFrame, change);
+        expectSame(run(layout, kSettings[0].apply, rate, in, 160, Path::Staged, change), frames);
+    }
+}
+
+// In digital silence the detector stands still and the programme power
+// repeats exactly; a new law must still take effect at once.
+TEST(Passes, LawChangeDuringSilence) {
+    const float rate = 48000.0f;
+    std::vector<std::vector<float>> in{std::vector<float>(4 * 48000, 0.0f)};
+    auto change = [](LevelerCore& e, int b) {
+        if (b == 500) e.setTargetLevel(-14.0f);
+        if (b == 600) e.setMaxGain(2.0f);
+        if (b == 700) e.setInputLevel(-40.0f);
+    };
+    for (const Setting& s : kSettings) {
+        SCOPED_TRACE(s.name);
+        const Outcome frames = run(Layout::Mono, s.apply, rate, in, 256, Path::FrameByFrame, change);
+        expectSame(run(Layout::Mono, s.apply, rate, in, 256, Path::Staged, change), frames);
+    }
+}
