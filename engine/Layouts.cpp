@@ -85,10 +85,8 @@ bool LevelerCore::monoPass(const float* input, float* output, int32_t n) {
     }
     commitLookahead(n, 1);
     commitTruePeakRings(n, 1);
-    for (int32_t i = 0; i < n; ++i) {
-        const float centre = pass.gained[0][i + kTruePeakHistory - 6];
-        limitSample(pass.peak[i] * kScaledFullScale, &centre, &output[i], 1);
-    }
+    const float* centres[1] = {pass.gained[0] + kTruePeakHistory - 6};
+    limitPass(n, centres, &output, 1, nullptr, nullptr, nullptr, nullptr);
     return true;
 }
 
@@ -161,21 +159,17 @@ bool LevelerCore::stereoPass(const float* inL, const float* inR, float* outL, fl
     }
     commitLookahead(n, 2);
     commitTruePeakRings(n, 2);
-    for (int32_t i = 0; i < n; ++i) {
-        const float centres[2] = {pass.gained[0][i + kTruePeakHistory - 6],
-                                  pass.gained[1][i + kTruePeakHistory - 6]};
-        float out[2];
-        limitSample(pass.peak[i] * kScaledFullScale, centres, out, 2);
-        outL[i] = out[0];
-        outR[i] = out[1];
-    }
+    const float* centres[2] = {pass.gained[0] + kTruePeakHistory - 6, pass.gained[1] + kTruePeakHistory - 6};
+    float* outputs[2] = {outL, outR};
+    limitPass(n, centres, outputs, 2, nullptr, nullptr, nullptr, nullptr);
     return true;
 }
 
 // ------------------------------------------------------------------- 5.1
 
 void LevelerCore::processSurround(const float* const inputs[6], float* const outputs[6],
-                                  float* lfeCentreOut, float* lfePeakOut, int32_t count) {
+                                  float* lfeCentreOut, float* lfePeakOut, int32_t count,
+                                  LevelerCore* lfeEngine) {
     for (int32_t done = 0; done < count; done += kPassFrames) {
         const int32_t n = atMost(count - done, kPassFrames);
         const float* in[kAudioChannels];
@@ -184,8 +178,10 @@ void LevelerCore::processSurround(const float* const inputs[6], float* const out
             in[ch] = inputs[ch] + done;
             out[ch] = outputs[ch] + done;
         }
-        if (surroundPass(in, out, lfeCentreOut + done, lfePeakOut + done, n)) continue;
+        if (surroundPass(in, out, lfeCentreOut + done, lfePeakOut + done, n, lfeEngine)) continue;
         for (int32_t i = 0; i < n; ++i) surroundFrame(in, out, i, lfeCentreOut + done, lfePeakOut + done);
+        // Every LFE input sample of the pass has been read.
+        if (lfeEngine != nullptr) lfeEngine->limitLfe(lfeCentreOut + done, lfePeakOut + done, out[LFE], n);
     }
 }
 
@@ -235,7 +231,7 @@ void LevelerCore::surroundFrame(const float* const inputs[6], float* const outpu
 }
 
 bool LevelerCore::surroundPass(const float* const inputs[6], float* const outputs[6],
-                               float* lfeCentreOut, float* lfePeakOut, int32_t n) {
+                               float* lfeCentreOut, float* lfePeakOut, int32_t n, LevelerCore* lfeEngine) {
     if (sampleBySampleOnly) return false;
     DetectorState before;
     saveDetector(before);
@@ -273,38 +269,17 @@ bool LevelerCore::surroundPass(const float* const inputs[6], float* const output
     }
     commitLookahead(n, kAudioChannels);
     commitTruePeakRings(n, kAudioChannels);
-    for (int32_t i = 0; i < n; ++i) {
-        lfeCentreOut[i] = pass.gained[LFE][i + kTruePeakHistory - 6];
-        lfePeakOut[i] = pass.lfePeak[i];
-        float centres[kLimitedChannels];
-        for (int r = 0; r < kLimitedChannels; ++r)
-            centres[r] = pass.gained[kMainChannel[r]][i + kTruePeakHistory - 6];
-        float out[kLimitedChannels];
-        limitSample(pass.peak[i] * kScaledFullScale, centres, out, kLimitedChannels);
-        for (int r = 0; r < kLimitedChannels; ++r) outputs[kMainChannel[r]][i] = out[r];
+    // The LFE leaves for the LFE engine as estimated.
+    std::memcpy(lfeCentreOut, pass.gained[LFE] + kTruePeakHistory - 6, sizeof(float) * n);
+    std::memcpy(lfePeakOut, pass.lfePeak, sizeof(float) * n);
+    const float* centres[kLimitedChannels];
+    float* out[kLimitedChannels];
+    for (int r = 0; r < kLimitedChannels; ++r) {
+        centres[r] = pass.gained[kMainChannel[r]] + kTruePeakHistory - 6;
+        out[r] = outputs[kMainChannel[r]];
     }
+    limitPass(n, centres, out, kLimitedChannels, lfeEngine, lfeCentreOut, lfePeakOut, outputs[LFE]);
     return true;
-}
-
-// ------------------------------------------------------------ LFE engine
-
-void LevelerCore::limitLfe(const float* lfeCentre, const float* lfePeak, float* lfeOut,
-                           int32_t count) {
-    for (int32_t i = 0; i < count; ++i) {
-        float centre = lfeCentre[i];
-        const float peak = lfePeak[i];
-        float scaled;
-        // The LFE engine's reduced recovery: nothing of it but the limiter runs.
-        if (isOverflowPeak(peak)) {
-            ++overflowRecoveries;
-            scaled = ceiling;
-            envelope = 32.0f;
-            centre = 0.0f;
-        } else {
-            scaled = peak * kScaledFullScale;
-        }
-        limitSample(scaled, &centre, &lfeOut[i], 1);
-    }
 }
 
 // ------------------------------------------------------ shared pass stages

@@ -60,8 +60,11 @@ public:
     // centre, LFE, back left, back right. Hands the LFE over to the LFE engine
     // through lfeCentreOut (the LFE centre samples) and lfePeakOut (the
     // unscaled LFE peaks); Surround51 wires the two engines together.
+    // With `lfeEngine`, the LFE engine of the same group also limits the LFE
+    // into outputs[3] within this call, as limitLfe after it would.
     void processSurround(const float* const inputs[6], float* const outputs[6],
-                         float* lfeCentreOut, float* lfePeakOut, int32_t count);
+                         float* lfeCentreOut, float* lfePeakOut, int32_t count,
+                         LevelerCore* lfeEngine = nullptr);
     // LFE engine of a 5.1 group: limits the LFE centre samples with the
     // handed-over peaks and writes the limited LFE.
     void limitLfe(const float* lfeCentre, const float* lfePeak, float* lfeOut,
@@ -179,7 +182,7 @@ private:
     bool monoPass(const float* input, float* output, int32_t n);
     bool stereoPass(const float* inL, const float* inR, float* outL, float* outR, int32_t n);
     bool surroundPass(const float* const inputs[6], float* const outputs[6], float* lfeCentreOut,
-                      float* lfePeakOut, int32_t n);
+                      float* lfePeakOut, int32_t n, LevelerCore* lfeEngine);
     // Look-ahead stage of a pass: pass.gained[ch] receives the delayed
     // samples times the frame's gain (the LFE ring, when `lfeRing` >= 0,
     // times lfeGain); commitLookahead stores pass.admitted in the lines.
@@ -198,6 +201,18 @@ private:
 
     // ---- limiter (Limiter.cpp) ----
     void limitSample(float p, const float* centres, float* outputs, int channels);
+    template <int channels>
+    void limitFrame(float p, const float* centres, float* outputs);
+    // The LFE engine's step for one frame: its reduced recovery, then the limiter.
+    void limitLfeFrame(float centre, float peak, float* output);
+    // Limiter stage of a pass: frame i limits centres[ch][i] with the scaled
+    // pass.peak[i] into outputs[ch][i]. For 5.1, `lfeEngine` (when not null)
+    // steps along, limiting lfeCentre with lfePeak into lfeOut.
+    void limitPass(int32_t n, const float* const* centres, float* const* outputs, int channels,
+                   LevelerCore* lfeEngine, const float* lfeCentre, const float* lfePeak, float* lfeOut);
+    template <int channels>
+    void limitPassWith(int32_t n, const float* const* centres, float* const* outputs, LevelerCore* lfeEngine,
+                       const float* lfeCentre, const float* lfePeak, float* lfeOut);
     void limitBlock();
     float watchedValue() const;
 

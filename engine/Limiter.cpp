@@ -99,7 +99,7 @@ void LevelerCore::restartLimiter() {
     floorPending = refArm = attackFlag = false;
 }
 
-float LevelerCore::watchedValue() const {
+inline float LevelerCore::watchedValue() const {
     switch (watchedLevel) {
         case WatchedLevel::WindowPeak: return windowPeak;
         case WatchedLevel::Envelope: return envelope;
@@ -108,7 +108,8 @@ float LevelerCore::watchedValue() const {
     return windowStart;
 }
 
-void LevelerCore::limitSample(float p, const float* centres, float* outputs, int channels) {
+template <int channels>
+inline void LevelerCore::limitFrame(float p, const float* centres, float* outputs) {
     const float q = peakRing[limPos];  // scaled peak of the sample about to leave
     float leaving[kLimitedChannels];
     for (int ch = 0; ch < channels; ++ch) leaving[ch] = sampleRing[ch][limPos];
@@ -276,6 +277,62 @@ void LevelerCore::limitSample(float p, const float* centres, float* outputs, int
     if (envelope > deepestEnvelope) deepestEnvelope = envelope;
     const float gain = static_cast<float>(1.0 / static_cast<double>(envelope));
     for (int ch = 0; ch < channels; ++ch) outputs[ch] = (gain * leaving[ch]) * outScale;
+}
+
+void LevelerCore::limitSample(float p, const float* centres, float* outputs, int channels) {
+    switch (channels) {
+        case 1: limitFrame<1>(p, centres, outputs); break;
+        case 2: limitFrame<2>(p, centres, outputs); break;
+        default: limitFrame<kLimitedChannels>(p, centres, outputs); break;
+    }
+}
+
+inline void LevelerCore::limitLfeFrame(float centre, float peak, float* output) {
+    float scaled;
+    // The LFE engine's reduced recovery: nothing of it but the limiter runs.
+    if (isOverflowPeak(peak)) {
+        ++overflowRecoveries;
+        scaled = ceiling;
+        envelope = 32.0f;
+        centre = 0.0f;
+    } else {
+        scaled = peak * kScaledFullScale;
+    }
+    limitFrame<1>(scaled, &centre, output);
+}
+
+void LevelerCore::limitLfe(const float* lfeCentre, const float* lfePeak, float* lfeOut, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) limitLfeFrame(lfeCentre[i], lfePeak[i], &lfeOut[i]);
+}
+
+template <int channels>
+void LevelerCore::limitPassWith(int32_t n, const float* const* centres, float* const* outputs,
+                                LevelerCore* lfeEngine, const float* lfeCentre, const float* lfePeak,
+                                float* lfeOut) {
+    for (int32_t i = 0; i < n; ++i) {
+        float c[channels], out[channels];
+        for (int ch = 0; ch < channels; ++ch) c[ch] = centres[ch][i];
+        limitFrame<channels>(pass.peak[i] * kScaledFullScale, c, out);
+        for (int ch = 0; ch < channels; ++ch) outputs[ch][i] = out[ch];
+        // The LFE engine's envelope is a recurrence of its own: stepping it
+        // here lets it overlap with the main engine's.
+        if (lfeEngine != nullptr) lfeEngine->limitLfeFrame(lfeCentre[i], lfePeak[i], &lfeOut[i]);
+    }
+}
+
+void LevelerCore::limitPass(int32_t n, const float* const* centres, float* const* outputs, int channels,
+                            LevelerCore* lfeEngine, const float* lfeCentre, const float* lfePeak,
+                            float* lfeOut) {
+    switch (channels) {
+        case 1: limitPassWith<1>(n, centres, outputs, nullptr, nullptr, nullptr, nullptr); break;
+        case 2: limitPassWith<2>(n, centres, outputs, nullptr, nullptr, nullptr, nullptr); break;
+        default:
+            if (lfeEngine != nullptr)
+                limitPassWith<kLimitedChannels>(n, centres, outputs, lfeEngine, lfeCentre, lfePeak, lfeOut);
+            else
+                limitPassWith<kLimitedChannels>(n, centres, outputs, nullptr, nullptr, nullptr, nullptr);
+            break;
+    }
 }
 
 void LevelerCore::limitBlock() {
