@@ -113,9 +113,9 @@ private:
     // channel powers go to pass.power, the samples that go on (an
     // unmeasurable one as silence) to admitted[j]. Same bits as
     // detectChannel. Two lanes per call on the baseline instruction set, up
-    // to four with AVX2 (passLanes()).
+    // to eight with AVX2 (passLanes()).
     void detectPass(int first, int lanes, const float* const* in, float* const* admitted, int32_t n);
-    int passLanes() const { return useAvx2 ? 4 : 2; }
+    int passLanes() const { return useAvx2 ? 8 : 2; }
     void detectPassBaseline(int first, int lanes, const float* const* in, float* const* admitted, int32_t n);
     void detectPassAvx2(int first, int lanes, const float* const* in, float* const* admitted, int32_t n);
     template <class Wide>
@@ -300,11 +300,11 @@ private:
         float peak[kPassFrames + kPassPad];
         float power[kDetectorChannels][kPassFrames];
         double programme[kPassFrames];
-        // Filter outputs handed from the detector's filter stage to its level
-        // stage, up to four lanes per frame.
-        float blendA[kPassFrames * 4], blendB[kPassFrames * 4], weighted[kPassFrames * 4];
-        int32_t measured[kPassFrames * 4];
-        float levelLanes[kPassFrames * 4], ratioLanes[kPassFrames * 4], powerLanes[kPassFrames * 4];
+        // What the detector's stages hand on to one another, up to eight
+        // lanes per frame.
+        float blendA[kPassFrames * 8], blendB[kPassFrames * 8], weighted[kPassFrames * 8];
+        int32_t measured[kPassFrames * 8];
+        float levelLanes[kPassFrames * 8], ratioLanes[kPassFrames * 8], powerLanes[kPassFrames * 8];
         float lfePeak[kPassFrames + kPassPad];
     } pass = {};
 };
