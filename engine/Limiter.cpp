@@ -109,7 +109,7 @@ inline float LevelerCore::watchedValue() const {
 }
 
 template <int channels>
-inline void LevelerCore::limitFrame(float p, const float* centres, float* outputs) {
+__attribute__((always_inline)) inline void LevelerCore::limitFrame(float p, const float* centres, float* outputs) {
     const float q = peakRing[limPos];  // scaled peak of the sample about to leave
     float leaving[kLimitedChannels];
     for (int ch = 0; ch < channels; ++ch) leaving[ch] = sampleRing[ch][limPos];
@@ -287,7 +287,7 @@ void LevelerCore::limitSample(float p, const float* centres, float* outputs, int
     }
 }
 
-inline void LevelerCore::limitLfeFrame(float centre, float peak, float* output) {
+__attribute__((always_inline)) inline void LevelerCore::limitLfeFrame(float centre, float peak, float* output) {
     float scaled;
     // The LFE engine's reduced recovery: nothing of it but the limiter runs.
     if (isOverflowPeak(peak)) {
