@@ -1,6 +1,8 @@
 // Gain law and look-ahead delay: the programme power becomes the leveler
 // gain, which scales the input delayed by 34 ms.
 #include <cmath>
+#include <cstring>
+#include <emmintrin.h>
 
 #include "LevelerCore.h"
 #include "Numerics.h"
@@ -96,18 +98,49 @@ void LevelerCore::computeLevelerGain(double programmePower) {
     antiDenormal = -antiDenormal;
 }
 
+namespace {
+typedef double PowerPair __attribute__((vector_size(16)));
+typedef int64_t PowerMask __attribute__((vector_size(16)));
+}  // namespace
+
 void LevelerCore::levelerGainPass(int32_t n) {
     // No frame depends on another here: the square roots, divisions and
-    // logarithms of consecutive frames overlap. While the detector stands
-    // still (silence, the freeze), the programme power repeats exactly and
-    // the gain of the last new power is reused.
-    for (int32_t i = 0; i < n; ++i) {
-        const double power = pass.programme[i];
-        if (power != lastLawPower) {
-            lastLawPower = power;
-            lastLawGain = lawGain(power);
+    // logarithms of consecutive frames overlap.
+    //
+    // The linear law two frames at a time: the lane-wise square root and
+    // division are the scalar IEEE operations, so each lane gives
+    // lawGain's bits. Frames whose branch takes the log law follow below.
+    const bool anyLog = highUsesLogLaw || lowUsesLogLaw;
+    if (!(highUsesLogLaw && lowUsesLogLaw)) {
+        const PowerPair threshold = PowerPair{} + inputPower;
+        const PowerPair highScale = PowerPair{} + highLinearScale, lowScale = PowerPair{} + lowLinearScale;
+        const PowerPair highOffset = PowerPair{} + highLinearOffset, lowOffset = PowerPair{} + lowLinearOffset;
+        for (int32_t i = 0; i < n; i += 2) {
+            PowerPair power;
+            std::memcpy(&power, &pass.programme[i], sizeof power);
+            const PowerMask high = power > threshold;
+            const PowerPair gain =
+                (high ? highScale : lowScale) / _mm_sqrt_pd(power) + (high ? highOffset : lowOffset);
+            for (int k = 0; k < 2; ++k) {
+                const float rounded = static_cast<float>(gain[k]);
+                pass.gain[i + k] = rounded > maxGain ? maxGain : rounded;
+            }
         }
-        pass.gain[i] = lastLawGain;
+    }
+    // While the detector stands still (silence, the freeze), the programme
+    // power repeats exactly and the log law's gain of the last new power is
+    // reused.
+    if (anyLog) {
+        for (int32_t i = 0; i < n; ++i) {
+            const double power = pass.programme[i];
+            const bool logBranch = power > inputPower ? highUsesLogLaw : lowUsesLogLaw;
+            if (!logBranch) continue;
+            if (power != lastLawPower) {
+                lastLawPower = power;
+                lastLawGain = lawGain(power);
+            }
+            pass.gain[i] = lastLawGain;
+        }
     }
     levelerGain = pass.gain[n - 1];
     if (n & 1) antiDenormal = -antiDenormal;
