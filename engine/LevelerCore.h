@@ -203,6 +203,13 @@ private:
     void limitSample(float p, const float* centres, float* outputs, int channels);
     template <int channels>
     void limitFrame(float p, const float* centres, float* outputs);
+    void limitEnvelope(float p);
+    void limitLfeEnvelope(float centre, float peak, int32_t i);
+    // The sample side of a pass's limiter: the centres delayed by limLen
+    // through the sample rings (from `firstSlot` on), scaled by the gains
+    // in pass.envelope.
+    void scaleDelayedPass(int32_t n, uint16_t firstSlot, const float* const* centres, float* const* outputs,
+                          int channels);
     // The LFE engine's step for one frame: its reduced recovery, then the limiter.
     void limitLfeFrame(float centre, float peak, float* output);
     // Limiter stage of a pass: frame i limits centres[ch][i] with the scaled
@@ -300,6 +307,10 @@ private:
         float peak[kPassFrames + kPassPad];
         float power[kDetectorChannels][kPassFrames];
         double programme[kPassFrames];
+        // The gain of the limiter's envelope after each frame, and the LFE
+        // engine's centre samples as its limiter takes them.
+        float envelope[kPassFrames];
+        float limitedCentre[kPassFrames];
         // What the detector's stages hand on to one another, up to eight
         // lanes per frame.
         float blendA[kPassFrames * 8], blendB[kPassFrames * 8], weighted[kPassFrames * 8];

@@ -108,11 +108,10 @@ inline float LevelerCore::watchedValue() const {
     return windowStart;
 }
 
-template <int channels>
-__attribute__((always_inline)) inline void LevelerCore::limitFrame(float p, const float* centres, float* outputs) {
+// Steps 1 to 7 of one frame: everything but the sample rings and the
+// output, which only read the envelope this leaves.
+__attribute__((always_inline)) inline void LevelerCore::limitEnvelope(float p) {
     const float q = peakRing[limPos];  // scaled peak of the sample about to leave
-    float leaving[kLimitedChannels];
-    for (int ch = 0; ch < channels; ++ch) leaving[ch] = sampleRing[ch][limPos];
 
     // 1. Look-ahead window.
     ++windowCount;
@@ -263,7 +262,6 @@ __attribute__((always_inline)) inline void LevelerCore::limitFrame(float p, cons
         if (levelHang != 0) --levelHang;
     }
     levelRing[limPos] = slowPeak;
-    for (int ch = 0; ch < channels; ++ch) sampleRing[ch][limPos] = centres[ch];
 
     // 7. Advance; a wrap ends a block.
     if (limPos > limLast) {
@@ -272,6 +270,16 @@ __attribute__((always_inline)) inline void LevelerCore::limitFrame(float p, cons
     } else {
         ++limPos;
     }
+}
+
+template <int channels>
+__attribute__((always_inline)) inline void LevelerCore::limitFrame(float p, const float* centres, float* outputs) {
+    // The centre samples wait limLen frames in the sample rings.
+    const uint16_t slot = limPos;
+    float leaving[kLimitedChannels];
+    for (int ch = 0; ch < channels; ++ch) leaving[ch] = sampleRing[ch][slot];
+    limitEnvelope(p);
+    for (int ch = 0; ch < channels; ++ch) sampleRing[ch][slot] = centres[ch];
 
     // 8. Output.
     if (envelope > deepestEnvelope) deepestEnvelope = envelope;
@@ -305,18 +313,78 @@ void LevelerCore::limitLfe(const float* lfeCentre, const float* lfePeak, float* 
     for (int32_t i = 0; i < count; ++i) limitLfeFrame(lfeCentre[i], lfePeak[i], &lfeOut[i]);
 }
 
+// The LFE engine's step for frame i of a pass: the envelope now, the sample
+// ring and the output in scaleDelayedPass.
+__attribute__((always_inline)) inline void LevelerCore::limitLfeEnvelope(float centre, float peak, int32_t i) {
+    float scaled;
+    if (isOverflowPeak(peak)) {
+        ++overflowRecoveries;
+        scaled = ceiling;
+        envelope = 32.0f;
+        centre = 0.0f;
+    } else {
+        scaled = peak * kScaledFullScale;
+    }
+    limitEnvelope(scaled);
+    if (envelope > deepestEnvelope) deepestEnvelope = envelope;
+    pass.limitedCentre[i] = centre;
+    pass.envelope[i] = static_cast<float>(1.0 / static_cast<double>(envelope));
+}
+
 template <int channels>
 void LevelerCore::limitPassWith(int32_t n, const float* const* centres, float* const* outputs,
                                 LevelerCore* lfeEngine, const float* lfeCentre, const float* lfePeak,
                                 float* lfeOut) {
+    // Only the envelope walks frame by frame; the samples follow it.
+    const uint16_t firstSlot = limPos;
+    const uint16_t lfeFirstSlot = lfeEngine != nullptr ? lfeEngine->limPos : 0;
+    if (channels < kLimitedChannels) {
+        // Few channels: their samples ride along in the bubbles of the
+        // envelope's recurrence.
+        for (int32_t i = 0; i < n; ++i) {
+            float c[channels], out[channels];
+            for (int ch = 0; ch < channels; ++ch) c[ch] = centres[ch][i];
+            limitFrame<channels>(pass.peak[i] * kScaledFullScale, c, out);
+            for (int ch = 0; ch < channels; ++ch) outputs[ch][i] = out[ch];
+        }
+        return;
+    }
     for (int32_t i = 0; i < n; ++i) {
-        float c[channels], out[channels];
-        for (int ch = 0; ch < channels; ++ch) c[ch] = centres[ch][i];
-        limitFrame<channels>(pass.peak[i] * kScaledFullScale, c, out);
-        for (int ch = 0; ch < channels; ++ch) outputs[ch][i] = out[ch];
+        limitEnvelope(pass.peak[i] * kScaledFullScale);
+        if (envelope > deepestEnvelope) deepestEnvelope = envelope;
+        pass.envelope[i] = static_cast<float>(1.0 / static_cast<double>(envelope));
         // The LFE engine's envelope is a recurrence of its own: stepping it
         // here lets it overlap with the main engine's.
-        if (lfeEngine != nullptr) lfeEngine->limitLfeFrame(lfeCentre[i], lfePeak[i], &lfeOut[i]);
+        if (lfeEngine != nullptr) lfeEngine->limitLfeEnvelope(lfeCentre[i], lfePeak[i], i);
+    }
+    scaleDelayedPass(n, firstSlot, centres, outputs, channels);
+    if (lfeEngine != nullptr) {
+        const float* lfeCentres[1] = {lfeEngine->pass.limitedCentre};
+        lfeEngine->scaleDelayedPass(n, lfeFirstSlot, lfeCentres, &lfeOut, 1);
+    }
+}
+
+void LevelerCore::scaleDelayedPass(int32_t n, uint16_t firstSlot, const float* const* centres,
+                                   float* const* outputs, int channels) {
+    const float* gain = pass.envelope;  // 8. the gain of each frame's envelope
+    // Frame i outputs the centre sample of frame i - limLen: from the ring
+    // for the first limLen frames (slots firstSlot, firstSlot + 1, ...,
+    // wrapping at limLen), then from this pass's own centres.
+    const int32_t len = limLen;
+    const int32_t fromRing = n < len ? n : len;
+    const int32_t beforeWrap = len - firstSlot < fromRing ? len - firstSlot : fromRing;
+    for (int ch = 0; ch < channels; ++ch) {
+        float* ring = sampleRing[ch].data();
+        const float* centre = centres[ch];
+        float* out = outputs[ch];
+        for (int32_t i = 0; i < beforeWrap; ++i) out[i] = (gain[i] * ring[firstSlot + i]) * outScale;
+        for (int32_t i = beforeWrap; i < fromRing; ++i) out[i] = (gain[i] * ring[i - beforeWrap]) * outScale;
+        for (int32_t i = fromRing; i < n; ++i) out[i] = (gain[i] * centre[i - len]) * outScale;
+        // The ring keeps the last limLen centres, each in the slot its frame had.
+        for (int32_t i = n > len ? n - len : 0; i < n; ++i) {
+            const int32_t slot = firstSlot + i % len;
+            ring[slot < len ? slot : slot - len] = centre[i];
+        }
     }
 }
 
