@@ -42,6 +42,12 @@ constexpr float kPeakMemoryDecay = 0.99956685f;
 constexpr double kLevelRefFromSlow = 2.7777777777777777;
 constexpr double kHoldMinStep = 0.9576032806985737;  // 2^(-1/16)
 
+// The output gain of an envelope, f32(1 / f64(envelope)), as one
+// single-precision division: the double quotient of single-precision
+// operands rounded to single precision is the correctly rounded single
+// quotient (53 >= 2 x 24 + 2 bits make the double rounding innocuous).
+inline float envelopeGain(float envelope) { return 1.0f / envelope; }
+
 inline float product(float level, double factor) {
     return static_cast<float>(static_cast<double>(level) * factor);
 }
@@ -283,7 +289,7 @@ __attribute__((always_inline)) inline void LevelerCore::limitFrame(float p, cons
 
     // 8. Output.
     if (envelope > deepestEnvelope) deepestEnvelope = envelope;
-    const float gain = static_cast<float>(1.0 / static_cast<double>(envelope));
+    const float gain = envelopeGain(envelope);
     for (int ch = 0; ch < channels; ++ch) outputs[ch] = (gain * leaving[ch]) * outScale;
 }
 
@@ -328,7 +334,7 @@ __attribute__((always_inline)) inline void LevelerCore::limitLfeEnvelope(float c
     limitEnvelope(scaled);
     if (envelope > deepestEnvelope) deepestEnvelope = envelope;
     pass.limitedCentre[i] = centre;
-    pass.envelope[i] = static_cast<float>(1.0 / static_cast<double>(envelope));
+    pass.envelope[i] = envelopeGain(envelope);
 }
 
 template <int channels>
@@ -352,7 +358,7 @@ void LevelerCore::limitPassWith(int32_t n, const float* const* centres, float* c
     for (int32_t i = 0; i < n; ++i) {
         limitEnvelope(pass.peak[i] * kScaledFullScale);
         if (envelope > deepestEnvelope) deepestEnvelope = envelope;
-        pass.envelope[i] = static_cast<float>(1.0 / static_cast<double>(envelope));
+        pass.envelope[i] = envelopeGain(envelope);
         // The LFE engine's envelope is a recurrence of its own: stepping it
         // here lets it overlap with the main engine's.
         if (lfeEngine != nullptr) lfeEngine->limitLfeEnvelope(lfeCentre[i], lfePeak[i], i);
