@@ -260,3 +260,33 @@ TEST(Passes, LawChangeDuringSilence) {
         expectSame(run(Layout::Mono, s.apply, rate, in, 256, Path::Staged, change), frames);
     }
 }
+
+// The main engine driven on its own, with the LFE engine called after it on
+// the same block as the hand-over interface describes, gives the bits of the
+// 5.1 unit, in which the LFE engine steps along inside the main engine's pass.
+TEST(Passes, SurroundEnginesCalledSeparatelyGiveTheUnitsBits) {
+    const float rate = 48000.0f;
+    const int n = 30000;
+    const auto in = inputs(Layout::Surround, n, rate);
+    const Outcome unit = run(Layout::Surround, kSettings[1].apply, rate, in, 200, Path::Staged);
+
+    LevelerCore main, lfe;
+    main.setChannelShare(0.2f);
+    kSettings[1].apply(main);
+    lfe.setTruePeak(-1.0f);
+    std::vector<std::vector<float>> out(6, std::vector<float>(n));
+    std::vector<float> centre(200), peak(200);
+    for (int done = 0; done < n; done += 200) {
+        const int count = std::min(200, n - done);
+        const float* ip[6];
+        float* op[6];
+        for (int c = 0; c < 6; ++c) {
+            ip[c] = &in[c][done];
+            op[c] = &out[c][done];
+        }
+        main.processSurround(ip, op, centre.data(), peak.data(), count);
+        lfe.limitLfe(centre.data(), peak.data(), op[3], count);
+    }
+    for (int c = 0; c < 6; ++c)
+        for (int i = 0; i < n; ++i) ASSERT_TRUE(testsig::sameBits(out[c][i], unit.out[c][i])) << c << " " << i;
+}
