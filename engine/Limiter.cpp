@@ -3,6 +3,7 @@
 // falls below the scaled peak of the sample being output. Levels live in
 // the scaled domain (amplitude x 31.999996185302734).
 #include <cmath>
+#include <cstring>
 
 #include "LevelerCore.h"
 #include "Numerics.h"
@@ -386,11 +387,13 @@ void LevelerCore::scaleDelayedPass(int32_t n, uint16_t firstSlot, const float* c
         for (int32_t i = 0; i < beforeWrap; ++i) out[i] = (gain[i] * ring[firstSlot + i]) * outScale;
         for (int32_t i = beforeWrap; i < fromRing; ++i) out[i] = (gain[i] * ring[i - beforeWrap]) * outScale;
         for (int32_t i = fromRing; i < n; ++i) out[i] = (gain[i] * centre[i - len]) * outScale;
-        // The ring keeps the last limLen centres, each in the slot its frame had.
-        for (int32_t i = n > len ? n - len : 0; i < n; ++i) {
-            const int32_t slot = firstSlot + i % len;
-            ring[slot < len ? slot : slot - len] = centre[i];
-        }
+        // The ring keeps the last limLen centres, each in the slot its frame
+        // had: from the slot of frame `kept` on, in at most two runs.
+        const int32_t kept = n > len ? n - len : 0;
+        const int32_t slot = (firstSlot + kept) % len;
+        const int32_t run = n - kept < len - slot ? n - kept : len - slot;
+        std::memcpy(ring + slot, centre + kept, sizeof(float) * run);
+        std::memcpy(ring, centre + kept + run, sizeof(float) * (n - kept - run));
     }
 }
 
