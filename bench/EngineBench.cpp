@@ -35,13 +35,37 @@ std::vector<float> programme(unsigned seed) {
     return out;
 }
 
-void configure(LevelerCore& engine, float channelShare) {
+// Gain laws: the benchmark programme's (log law below the input level,
+// linear above), log law in both branches, linear law in both.
+enum Law { kMixedLaw, kLogLaw, kLinearLaw };
+
+void configure(LevelerCore& engine, float channelShare, Law law = kMixedLaw) {
     engine.setChannelShare(channelShare);
     engine.setTruePeak(-1.0f);
     engine.setMaxGain(12.0f);
     engine.setCorrectionLow(70.0f);
-    engine.setMixMode(3);
+    if (law == kLogLaw) engine.setCorrectionHigh(70.0f);
+    engine.setMixMode(law == kLinearLaw ? 0 : 3);
     engine.setSampleRate(static_cast<float>(kRateHz));
+}
+
+// The benchmark programme faded out over a minute, 144 dB (the floor of
+// 24-bit audio) in even steps of decibels, then digital silence.
+std::vector<float> fadeIntoSilence(unsigned seed) {
+    const std::vector<float> loop = programme(seed);
+    const int samples = kRateHz * 60;
+    std::vector<float> out(samples + kRateHz * kProgrammeSeconds, 0.0f);
+    for (int i = 0; i < samples; ++i) {
+        const double fadeDb = -144.0 * i / samples;
+        out[i] = static_cast<float>(loop[i % loop.size()] * std::pow(10.0, fadeDb / 20.0));
+    }
+    return out;
+}
+
+std::vector<float> signalFor(int kind, unsigned seed) {
+    if (kind == 1) return std::vector<float>(kRateHz * kProgrammeSeconds, 0.0f);
+    if (kind == 2) return fadeIntoSilence(seed);
+    return programme(seed);
 }
 
 void setPerSampleCounter(benchmark::State& state, int channels) {
@@ -132,10 +156,73 @@ void BM_Surround51Unit(benchmark::State& state) {
     setPerSampleCounter(state, 6);
 }
 
+// Stereo variants: argument 0 the block size, 1 the gain law, 2 the signal
+// (0 programme, 1 digital silence, 2 a fade into silence over a minute).
+void BM_StereoVariant(benchmark::State& state) {
+    const int block = static_cast<int>(state.range(0));
+    LevelerCore engine;
+    configure(engine, 0.5f, static_cast<Law>(state.range(1)));
+    const int kind = static_cast<int>(state.range(2));
+    const std::vector<float> left = signalFor(kind, 1), right = signalFor(kind, 2);
+    std::vector<float> outL(block), outR(block);
+    size_t pos = 0;
+    for (auto _ : state) {
+        engine.processStereo(&left[pos], &right[pos], outL.data(), outR.data(), block);
+        benchmark::DoNotOptimize(outL.data());
+        pos = pos + 2 * block > left.size() ? 0 : pos + block;
+    }
+    state.counters["ns/sample/ch"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * block * 2 * 1e-9,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_MonoBlock64(benchmark::State& state) {
+    LevelerCore engine;
+    configure(engine, 0.5f);
+    const std::vector<float> in = programme(1);
+    std::vector<float> out(64);
+    size_t pos = 0;
+    for (auto _ : state) {
+        engine.processMono(&in[pos], out.data(), 64);
+        benchmark::DoNotOptimize(out.data());
+        pos = pos + 2 * 64 > in.size() ? 0 : pos + 64;
+    }
+    state.counters["ns/sample/ch"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * 64 * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_Surround51UnitBlock64(benchmark::State& state) {
+    Surround51 unit;
+    configure(unit.main, 0.2f);
+    unit.lfe.setTruePeak(-1.0f);
+    unit.lfe.setSampleRate(static_cast<float>(kRateHz));
+    SurroundBuffers io;
+    size_t pos = 0;
+    for (auto _ : state) {
+        const float* in[6];
+        float* out[6];
+        io.pointers(pos, in, out);
+        unit.process(in, out, 64);
+        benchmark::DoNotOptimize(out[0]);
+        pos = pos + 2 * 64 > io.in[0].size() ? 0 : pos + 64;
+    }
+    state.counters["ns/sample/ch"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * 64 * 6 * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 BENCHMARK(BM_Mono);
 BENCHMARK(BM_Stereo);
 BENCHMARK(BM_SurroundMainEngine);
 BENCHMARK(BM_Surround51Unit);
+BENCHMARK(BM_MonoBlock64);
+BENCHMARK(BM_Surround51UnitBlock64);
+BENCHMARK(BM_StereoVariant)
+    ->ArgNames({"block", "law", "signal"})
+    ->Args({64, kMixedLaw, 0})
+    ->Args({512, kLogLaw, 0})
+    ->Args({512, kLinearLaw, 0})
+    ->Args({512, kMixedLaw, 1})
+    ->Args({512, kMixedLaw, 2});
 
 // Collects the per-sample figures for the summary table.
 class SummaryReporter : public benchmark::ConsoleReporter {
@@ -163,6 +250,13 @@ int main(int argc, char** argv) {
         {"BM_Stereo", "stereo", 2},
         {"BM_SurroundMainEngine", "5.1 main engine", 6},
         {"BM_Surround51Unit", "5.1 unit (main + LFE engine)", 6},
+        {"BM_MonoBlock64", "mono, blocks of 64", 1},
+        {"BM_StereoVariant/block:64/law:0/signal:0", "stereo, blocks of 64", 2},
+        {"BM_Surround51UnitBlock64", "5.1 unit, blocks of 64", 6},
+        {"BM_StereoVariant/block:512/law:1/signal:0", "stereo, log law", 2},
+        {"BM_StereoVariant/block:512/law:2/signal:0", "stereo, linear law", 2},
+        {"BM_StereoVariant/block:512/law:0/signal:1", "stereo, digital silence", 2},
+        {"BM_StereoVariant/block:512/law:0/signal:2", "stereo, fade into silence", 2},
     };
     std::printf("\nOrvanta engine, 48 kHz, block %d samples\n", kBlock);
     std::printf("%-30s %9s %16s %18s\n", "layout", "channels", "ns/sample/ch", "realtime factor");

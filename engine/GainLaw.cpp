@@ -1,6 +1,8 @@
 // Gain law and look-ahead delay: the programme power becomes the leveler
 // gain, which scales the input delayed by 34 ms.
 #include <cmath>
+#include <cstring>
+#include <emmintrin.h>
 
 #include "LevelerCore.h"
 #include "Math.h"
@@ -74,10 +76,11 @@ void LevelerCore::updateGainLaw() {
         staticGain = quantize(targetOverInput, 4.0);
         if (maxGain < staticGain) staticGain = maxGain;
     }
+    lastLawPower = -1.0;  // the law changed: no power has its gain yet
     initDetector();
 }
 
-void LevelerCore::computeLevelerGain(double programmePower) {
+float LevelerCore::lawGain(double programmePower) const {
     double gain;
     if (programmePower > inputPower) {
         gain = highUsesLogLaw
@@ -88,8 +91,60 @@ void LevelerCore::computeLevelerGain(double programmePower) {
                              : lowLinearScale / std::sqrt(programmePower) + lowLinearOffset;
     }
     const float rounded = static_cast<float>(gain);
-    levelerGain = rounded > maxGain ? maxGain : rounded;
+    return rounded > maxGain ? maxGain : rounded;
+}
+
+void LevelerCore::computeLevelerGain(double programmePower) {
+    levelerGain = lawGain(programmePower);
     antiDenormal = -antiDenormal;
+}
+
+namespace {
+typedef double PowerPair __attribute__((vector_size(16)));
+typedef int64_t PowerMask __attribute__((vector_size(16)));
+}  // namespace
+
+void LevelerCore::levelerGainPass(int32_t n) {
+    // No frame depends on another here: the square roots, divisions and
+    // logarithms of consecutive frames overlap.
+    //
+    // The linear law two frames at a time: the lane-wise square root and
+    // division are the scalar IEEE operations, so each lane gives
+    // lawGain's bits. Frames whose branch takes the log law follow below.
+    const bool anyLog = highUsesLogLaw || lowUsesLogLaw;
+    if (!(highUsesLogLaw && lowUsesLogLaw)) {
+        const PowerPair threshold = PowerPair{} + inputPower;
+        const PowerPair highScale = PowerPair{} + highLinearScale, lowScale = PowerPair{} + lowLinearScale;
+        const PowerPair highOffset = PowerPair{} + highLinearOffset, lowOffset = PowerPair{} + lowLinearOffset;
+        for (int32_t i = 0; i < n; i += 2) {
+            PowerPair power;
+            std::memcpy(&power, &pass.programme[i], sizeof power);
+            const PowerMask high = power > threshold;
+            const PowerPair gain =
+                (high ? highScale : lowScale) / _mm_sqrt_pd(power) + (high ? highOffset : lowOffset);
+            for (int k = 0; k < 2; ++k) {
+                const float rounded = static_cast<float>(gain[k]);
+                pass.gain[i + k] = rounded > maxGain ? maxGain : rounded;
+            }
+        }
+    }
+    // While the detector stands still (silence, the freeze), the programme
+    // power repeats exactly and the log law's gain of the last new power is
+    // reused.
+    if (anyLog) {
+        for (int32_t i = 0; i < n; ++i) {
+            const double power = pass.programme[i];
+            const bool logBranch = power > inputPower ? highUsesLogLaw : lowUsesLogLaw;
+            if (!logBranch) continue;
+            if (power != lastLawPower) {
+                lastLawPower = power;
+                lastLawGain = lawGain(power);
+            }
+            pass.gain[i] = lastLawGain;
+        }
+    }
+    levelerGain = pass.gain[n - 1];
+    if (n & 1) antiDenormal = -antiDenormal;
 }
 
 void LevelerCore::advanceLookahead() {

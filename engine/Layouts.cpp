@@ -2,7 +2,12 @@
 // channels -> programme power -> leveler gain -> look-ahead delay -> true-peak
 // estimator -> limiter. All channels of a group share one leveler gain and
 // one limiter envelope.
+//
+// Blocks are cut into passes of up to kPassFrames frames, and each pass runs
+// stage by stage (see LevelerCore.h); a pass that meets an overflow recovery
+// is undone and walked frame by frame. Both paths give the same bits.
 #include <cmath>
+#include <cstring>
 
 #include "LevelerCore.h"
 #include "Numerics.h"
@@ -12,135 +17,331 @@ using namespace orvanta;
 namespace {
 // Back channels of 5.1 weigh 181/128 in the programme power.
 constexpr double kBackChannelWeight = 1.4140625;
+
+enum { FL, FR, C, LFE, BL, BR };
+// Detector channel d reads audio channel kMainChannel[d]; the limiter's
+// sample ring r carries audio channel kMainChannel[r].
+constexpr int kMainChannel[LevelerCore::kLimitedChannels] = {FL, FR, C, BL, BR};
+constexpr uint32_t kCountedForGroupPeak = (1u << FL) | (1u << FR) | (1u << C) | (1u << BL) | (1u << BR);
+
+inline int32_t atMost(int32_t remaining, int32_t limit) { return remaining < limit ? remaining : limit; }
 }  // namespace
 
+// ------------------------------------------------------------------ mono
+
 void LevelerCore::processMono(const float* input, float* output, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) {
-        float x = input[i];
-        if (staticGainMode) {
-            levelerGain = staticGain;
-            x = admitSample(x);
-        } else {
-            bool rejected = false;
-            const float c0 = detectChannel(0, x, rejected);
-            if (rejected) x = 0.0f;  // an unmeasurable sample leaves as silence
-            // A mono signal counts as two identical channels.
-            computeLevelerGain(static_cast<double>(c0) + static_cast<double>(c0));
-        }
-
-        float& delayed = lookaheadDelay[0][lookaheadIndex];
-        const float gained = delayed * levelerGain;
-        delayed = x;
-        advanceLookahead();
-
-        float centre;
-        const float peak = estimateTruePeak(&gained, 1, 0x1u, &centre, nullptr);
-        limitSample(limiterPeak(peak, &centre, 1), &centre, &output[i], 1);
+    for (int32_t done = 0; done < count; done += kPassFrames) {
+        const int32_t n = atMost(count - done, kPassFrames);
+        if (monoPass(input + done, output + done, n)) continue;
+        for (int32_t i = done; i < done + n; ++i) monoFrame(&input[i], &output[i]);
     }
 }
+
+void LevelerCore::monoFrame(const float* input, float* output) {
+    float x = *input;
+    if (staticGainMode) {
+        levelerGain = staticGain;
+        x = admitSample(x);
+    } else {
+        bool rejected = false;
+        const float c0 = detectChannel(0, x, rejected);
+        if (rejected) x = 0.0f;  // an unmeasurable sample leaves as silence
+        // A mono signal counts as two identical channels.
+        computeLevelerGain(static_cast<double>(c0) + static_cast<double>(c0));
+    }
+
+    float& delayed = lookaheadDelay[0][lookaheadIndex];
+    const float gained = delayed * levelerGain;
+    delayed = x;
+    advanceLookahead();
+
+    float centre;
+    const float peak = estimateTruePeak(&gained, 1, 0x1u, &centre, nullptr);
+    limitSample(limiterPeak(peak, &centre, 1), &centre, output, 1);
+}
+
+bool LevelerCore::monoPass(const float* input, float* output, int32_t n) {
+    if (sampleBySampleOnly) return false;
+    DetectorState before;
+    saveDetector(before);
+    if (staticGainMode) {
+        levelerGain = staticGain;
+        for (int32_t i = 0; i < n; ++i) {
+            pass.gain[i] = staticGain;
+            pass.admitted[0][i] = admitSample(input[i]);
+        }
+    } else {
+        float* admitted[1] = {pass.admitted[0]};
+        detectPass(0, 1, &input, admitted, n);
+        // A mono signal counts as two identical channels.
+        for (int32_t i = 0; i < n; ++i)
+            pass.programme[i] = static_cast<double>(pass.power[0][i]) + static_cast<double>(pass.power[0][i]);
+        levelerGainPass(n);
+    }
+    gainDelayedPass(n, 1, -1);
+    if (!truePeakPass(n, 1, 0x1u, -1)) {
+        restoreDetector(before);
+        return false;
+    }
+    commitLookahead(n, 1);
+    commitTruePeakRings(n, 1);
+    const float* centres[1] = {pass.gained[0] + kTruePeakHistory - 6};
+    limitPass(n, centres, &output, 1, nullptr, nullptr, nullptr, nullptr);
+    return true;
+}
+
+// ---------------------------------------------------------------- stereo
 
 void LevelerCore::processStereo(const float* inL, const float* inR, float* outL, float* outR,
                                 int32_t count) {
-    for (int32_t i = 0; i < count; ++i) {
-        float x[2] = {inL[i], inR[i]};
-        if (staticGainMode) {
-            levelerGain = staticGain;
-            x[0] = admitSample(x[0]);
-            x[1] = admitSample(x[1]);
-        } else {
-            bool rejectedL = false, rejectedR = false;
-            const float c0 = detectChannel(0, x[0], rejectedL);
-            const float c1 = detectChannel(1, x[1], rejectedR);
-            if (rejectedL) x[0] = 0.0f;
-            if (rejectedR) x[1] = 0.0f;
-            computeLevelerGain(static_cast<double>(c0) + static_cast<double>(c1));
-        }
-
-        float gained[2];
-        for (int ch = 0; ch < 2; ++ch) {
-            float& delayed = lookaheadDelay[ch][lookaheadIndex];
-            gained[ch] = delayed * levelerGain;
-            delayed = x[ch];
-        }
-        advanceLookahead();
-
-        float centres[2];
-        const float peak = estimateTruePeak(gained, 2, 0x3u, centres, nullptr);
-        float out[2];
-        limitSample(limiterPeak(peak, centres, 2), centres, out, 2);
-        outL[i] = out[0];
-        outR[i] = out[1];
+    for (int32_t done = 0; done < count; done += kPassFrames) {
+        const int32_t n = atMost(count - done, kPassFrames);
+        if (stereoPass(inL + done, inR + done, outL + done, outR + done, n)) continue;
+        for (int32_t i = done; i < done + n; ++i) stereoFrame(&inL[i], &inR[i], &outL[i], &outR[i]);
     }
 }
+
+void LevelerCore::stereoFrame(const float* inL, const float* inR, float* outL, float* outR) {
+    float x[2] = {*inL, *inR};
+    if (staticGainMode) {
+        levelerGain = staticGain;
+        x[0] = admitSample(x[0]);
+        x[1] = admitSample(x[1]);
+    } else {
+        bool rejectedL = false, rejectedR = false;
+        const float c0 = detectChannel(0, x[0], rejectedL);
+        const float c1 = detectChannel(1, x[1], rejectedR);
+        if (rejectedL) x[0] = 0.0f;
+        if (rejectedR) x[1] = 0.0f;
+        computeLevelerGain(static_cast<double>(c0) + static_cast<double>(c1));
+    }
+
+    float gained[2];
+    for (int ch = 0; ch < 2; ++ch) {
+        float& delayed = lookaheadDelay[ch][lookaheadIndex];
+        gained[ch] = delayed * levelerGain;
+        delayed = x[ch];
+    }
+    advanceLookahead();
+
+    float centres[2];
+    const float peak = estimateTruePeak(gained, 2, 0x3u, centres, nullptr);
+    float out[2];
+    limitSample(limiterPeak(peak, centres, 2), centres, out, 2);
+    *outL = out[0];
+    *outR = out[1];
+}
+
+bool LevelerCore::stereoPass(const float* inL, const float* inR, float* outL, float* outR,
+                             int32_t n) {
+    if (sampleBySampleOnly) return false;
+    DetectorState before;
+    saveDetector(before);
+    if (staticGainMode) {
+        levelerGain = staticGain;
+        for (int32_t i = 0; i < n; ++i) {
+            pass.gain[i] = staticGain;
+            pass.admitted[0][i] = admitSample(inL[i]);
+            pass.admitted[1][i] = admitSample(inR[i]);
+        }
+    } else {
+        const float* in[2] = {inL, inR};
+        float* admitted[2] = {pass.admitted[0], pass.admitted[1]};
+        detectPass(0, 2, in, admitted, n);
+        for (int32_t i = 0; i < n; ++i)
+            pass.programme[i] = static_cast<double>(pass.power[0][i]) + static_cast<double>(pass.power[1][i]);
+        levelerGainPass(n);
+    }
+    gainDelayedPass(n, 2, -1);
+    if (!truePeakPass(n, 2, 0x3u, -1)) {
+        restoreDetector(before);
+        return false;
+    }
+    commitLookahead(n, 2);
+    commitTruePeakRings(n, 2);
+    const float* centres[2] = {pass.gained[0] + kTruePeakHistory - 6, pass.gained[1] + kTruePeakHistory - 6};
+    float* outputs[2] = {outL, outR};
+    limitPass(n, centres, outputs, 2, nullptr, nullptr, nullptr, nullptr);
+    return true;
+}
+
+// ------------------------------------------------------------------- 5.1
 
 void LevelerCore::processSurround(const float* const inputs[6], float* const outputs[6],
-                                  float* lfeCentreOut, float* lfePeakOut, int32_t count) {
-    enum { FL, FR, C, LFE, BL, BR };
-    // Detector channel d reads audio channel kDetectorSource[d]; the limiter's
-    // sample ring r carries audio channel kMainChannel[r].
-    static constexpr int kMainChannel[kLimitedChannels] = {FL, FR, C, BL, BR};
-    constexpr uint32_t kCountedForGroupPeak = (1u << FL) | (1u << FR) | (1u << C) | (1u << BL) | (1u << BR);
-
-    for (int32_t i = 0; i < count; ++i) {
-        float x[kAudioChannels];
-        for (int ch = 0; ch < kAudioChannels; ++ch) x[ch] = inputs[ch][i];
-        // The LFE feeds no detector: it is admitted here on every path.
-        x[LFE] = admitSample(x[LFE]);
-
-        if (staticGainMode) {
-            levelerGain = staticGain;
-            for (int r = 0; r < kLimitedChannels; ++r) x[kMainChannel[r]] = admitSample(x[kMainChannel[r]]);
-        } else {
-            float c[kDetectorChannels];
-            for (int d = 0; d < kDetectorChannels; ++d) {
-                bool rejected = false;
-                c[d] = detectChannel(d, x[kMainChannel[d]], rejected);
-                if (rejected) x[kMainChannel[d]] = 0.0f;
-            }
-            const double front = (static_cast<double>(c[0]) + c[1]) + c[2];
-            computeLevelerGain(front + kBackChannelWeight * (static_cast<double>(c[4]) + c[3]));
-        }
-
-        // The LFE is never levelled: it gets its own fixed gain.
-        float gained[kAudioChannels];
+                                  float* lfeCentreOut, float* lfePeakOut, int32_t count,
+                                  LevelerCore* lfeEngine) {
+    for (int32_t done = 0; done < count; done += kPassFrames) {
+        const int32_t n = atMost(count - done, kPassFrames);
+        const float* in[kAudioChannels];
+        float* out[kAudioChannels];
         for (int ch = 0; ch < kAudioChannels; ++ch) {
-            float& delayed = lookaheadDelay[ch][lookaheadIndex];
-            gained[ch] = delayed * (ch == LFE ? lfeGain : levelerGain);
-            delayed = x[ch];
+            in[ch] = inputs[ch] + done;
+            out[ch] = outputs[ch] + done;
         }
-        advanceLookahead();
-
-        float centres[kAudioChannels];
-        float lfePeak = 0.0f;
-        const float peak = estimateTruePeak(gained, kAudioChannels, kCountedForGroupPeak, centres, &lfePeak);
-        // The LFE leaves for the LFE engine as estimated; a recovery of the
-        // main group does not touch it.
-        lfeCentreOut[i] = centres[LFE];
-        lfePeakOut[i] = lfePeak;
-
-        float mainCentres[kLimitedChannels];
-        for (int r = 0; r < kLimitedChannels; ++r) mainCentres[r] = centres[kMainChannel[r]];
-        float out[kLimitedChannels];
-        limitSample(limiterPeak(peak, mainCentres, kLimitedChannels), mainCentres, out, kLimitedChannels);
-        for (int r = 0; r < kLimitedChannels; ++r) outputs[kMainChannel[r]][i] = out[r];
+        if (surroundPass(in, out, lfeCentreOut + done, lfePeakOut + done, n, lfeEngine)) continue;
+        for (int32_t i = 0; i < n; ++i) surroundFrame(in, out, i, lfeCentreOut + done, lfePeakOut + done);
+        // Every LFE input sample of the pass has been read.
+        if (lfeEngine != nullptr) lfeEngine->limitLfe(lfeCentreOut + done, lfePeakOut + done, out[LFE], n);
     }
 }
 
-void LevelerCore::limitLfe(const float* lfeCentre, const float* lfePeak, float* lfeOut,
-                           int32_t count) {
-    for (int32_t i = 0; i < count; ++i) {
-        float centre = lfeCentre[i];
-        const float peak = lfePeak[i];
-        float scaled;
-        // The LFE engine's reduced recovery: nothing of it but the limiter runs.
-        if (isOverflowPeak(peak)) {
-            ++overflowRecoveries;
-            scaled = ceiling;
-            envelope = 32.0f;
-            centre = 0.0f;
-        } else {
-            scaled = peak * kScaledFullScale;
+void LevelerCore::surroundFrame(const float* const inputs[6], float* const outputs[6], int32_t i,
+                                float* lfeCentreOut, float* lfePeakOut) {
+    float x[kAudioChannels];
+    for (int ch = 0; ch < kAudioChannels; ++ch) x[ch] = inputs[ch][i];
+    // The LFE feeds no detector: it is admitted here on every path.
+    x[LFE] = admitSample(x[LFE]);
+
+    if (staticGainMode) {
+        levelerGain = staticGain;
+        for (int r = 0; r < kLimitedChannels; ++r) x[kMainChannel[r]] = admitSample(x[kMainChannel[r]]);
+    } else {
+        float c[kDetectorChannels];
+        for (int d = 0; d < kDetectorChannels; ++d) {
+            bool rejected = false;
+            c[d] = detectChannel(d, x[kMainChannel[d]], rejected);
+            if (rejected) x[kMainChannel[d]] = 0.0f;
         }
-        limitSample(scaled, &centre, &lfeOut[i], 1);
+        const double front = (static_cast<double>(c[0]) + c[1]) + c[2];
+        computeLevelerGain(front + kBackChannelWeight * (static_cast<double>(c[4]) + c[3]));
     }
+
+    // The LFE is never levelled: it gets its own fixed gain.
+    float gained[kAudioChannels];
+    for (int ch = 0; ch < kAudioChannels; ++ch) {
+        float& delayed = lookaheadDelay[ch][lookaheadIndex];
+        gained[ch] = delayed * (ch == LFE ? lfeGain : levelerGain);
+        delayed = x[ch];
+    }
+    advanceLookahead();
+
+    float centres[kAudioChannels];
+    float lfePeak = 0.0f;
+    const float peak = estimateTruePeak(gained, kAudioChannels, kCountedForGroupPeak, centres, &lfePeak);
+    // The LFE leaves for the LFE engine as estimated; a recovery of the
+    // main group does not touch it.
+    lfeCentreOut[i] = centres[LFE];
+    lfePeakOut[i] = lfePeak;
+
+    float mainCentres[kLimitedChannels];
+    for (int r = 0; r < kLimitedChannels; ++r) mainCentres[r] = centres[kMainChannel[r]];
+    float out[kLimitedChannels];
+    limitSample(limiterPeak(peak, mainCentres, kLimitedChannels), mainCentres, out, kLimitedChannels);
+    for (int r = 0; r < kLimitedChannels; ++r) outputs[kMainChannel[r]][i] = out[r];
+}
+
+bool LevelerCore::surroundPass(const float* const inputs[6], float* const outputs[6],
+                               float* lfeCentreOut, float* lfePeakOut, int32_t n, LevelerCore* lfeEngine) {
+    if (sampleBySampleOnly) return false;
+    DetectorState before;
+    saveDetector(before);
+    // The LFE feeds no detector: it is admitted here on every path.
+    for (int32_t i = 0; i < n; ++i) pass.admitted[LFE][i] = admitSample(inputs[LFE][i]);
+    if (staticGainMode) {
+        levelerGain = staticGain;
+        for (int32_t i = 0; i < n; ++i) {
+            pass.gain[i] = staticGain;
+            for (int r = 0; r < kLimitedChannels; ++r)
+                pass.admitted[kMainChannel[r]][i] = admitSample(inputs[kMainChannel[r]][i]);
+        }
+    } else {
+        const float* in[kDetectorChannels];
+        float* admitted[kDetectorChannels];
+        for (int d = 0; d < kDetectorChannels; ++d) {
+            in[d] = inputs[kMainChannel[d]];
+            admitted[d] = pass.admitted[kMainChannel[d]];
+        }
+        for (int d = 0; d < kDetectorChannels; d += passLanes()) {
+            const int lanes = kDetectorChannels - d < passLanes() ? kDetectorChannels - d : passLanes();
+            detectPass(d, lanes, in + d, admitted + d, n);
+        }
+        const auto& c = pass.power;
+        for (int32_t i = 0; i < n; ++i) {
+            const double front = (static_cast<double>(c[0][i]) + c[1][i]) + c[2][i];
+            pass.programme[i] = front + kBackChannelWeight * (static_cast<double>(c[4][i]) + c[3][i]);
+        }
+        levelerGainPass(n);
+    }
+    gainDelayedPass(n, kAudioChannels, LFE);
+    if (!truePeakPass(n, kAudioChannels, kCountedForGroupPeak, LFE)) {
+        restoreDetector(before);
+        return false;
+    }
+    commitLookahead(n, kAudioChannels);
+    commitTruePeakRings(n, kAudioChannels);
+    // The LFE leaves for the LFE engine as estimated.
+    std::memcpy(lfeCentreOut, pass.gained[LFE] + kTruePeakHistory - 6, sizeof(float) * n);
+    std::memcpy(lfePeakOut, pass.lfePeak, sizeof(float) * n);
+    const float* centres[kLimitedChannels];
+    float* out[kLimitedChannels];
+    for (int r = 0; r < kLimitedChannels; ++r) {
+        centres[r] = pass.gained[kMainChannel[r]] + kTruePeakHistory - 6;
+        out[r] = outputs[kMainChannel[r]];
+    }
+    limitPass(n, centres, out, kLimitedChannels, lfeEngine, lfeCentreOut, lfePeakOut, outputs[LFE]);
+    return true;
+}
+
+// ------------------------------------------------------ shared pass stages
+
+void LevelerCore::saveDetector(DetectorState& s) const {
+    std::memcpy(s.shelfState1, shelfState1, sizeof shelfState1);
+    std::memcpy(s.shelfState2, shelfState2, sizeof shelfState2);
+    std::memcpy(s.highPassState1, highPassState1, sizeof highPassState1);
+    std::memcpy(s.highPassState2, highPassState2, sizeof highPassState2);
+    std::memcpy(s.fastPower, fastPower, sizeof fastPower);
+    std::memcpy(s.heldPower, heldPower, sizeof heldPower);
+    std::memcpy(s.slowPower, slowPower, sizeof slowPower);
+    std::memcpy(s.kPower, kPower, sizeof kPower);
+    std::memcpy(s.calibrationTarget, calibrationTarget, sizeof calibrationTarget);
+    std::memcpy(s.calibration, calibration, sizeof calibration);
+    std::memcpy(s.startupCount, startupCount, sizeof startupCount);
+    std::memcpy(s.gapCount, gapCount, sizeof gapCount);
+    s.antiDenormal = antiDenormal;
+    s.levelerGain = levelerGain;
+}
+
+void LevelerCore::restoreDetector(const DetectorState& s) {
+    std::memcpy(shelfState1, s.shelfState1, sizeof shelfState1);
+    std::memcpy(shelfState2, s.shelfState2, sizeof shelfState2);
+    std::memcpy(highPassState1, s.highPassState1, sizeof highPassState1);
+    std::memcpy(highPassState2, s.highPassState2, sizeof highPassState2);
+    std::memcpy(fastPower, s.fastPower, sizeof fastPower);
+    std::memcpy(heldPower, s.heldPower, sizeof heldPower);
+    std::memcpy(slowPower, s.slowPower, sizeof slowPower);
+    std::memcpy(kPower, s.kPower, sizeof kPower);
+    std::memcpy(calibrationTarget, s.calibrationTarget, sizeof calibrationTarget);
+    std::memcpy(calibration, s.calibration, sizeof calibration);
+    std::memcpy(startupCount, s.startupCount, sizeof startupCount);
+    std::memcpy(gapCount, s.gapCount, sizeof gapCount);
+    antiDenormal = s.antiDenormal;
+    levelerGain = s.levelerGain;
+}
+
+void LevelerCore::gainDelayedPass(int32_t n, int channels, int lfeRing) {
+    // The frames of the pass read the lines from lookaheadIndex on, in at
+    // most two runs: up to the end of the lines, then from slot 0.
+    const int32_t firstRun = lookaheadLength - lookaheadIndex < n ? lookaheadLength - lookaheadIndex : n;
+    for (int ch = 0; ch < channels; ++ch) {
+        const float* line = lookaheadDelay[ch].data();
+        float* gained = pass.gained[ch] + kTruePeakHistory;
+        if (ch == lfeRing) {
+            for (int32_t i = 0; i < firstRun; ++i) gained[i] = line[lookaheadIndex + i] * lfeGain;
+            for (int32_t i = firstRun; i < n; ++i) gained[i] = line[i - firstRun] * lfeGain;
+        } else {
+            for (int32_t i = 0; i < firstRun; ++i) gained[i] = line[lookaheadIndex + i] * pass.gain[i];
+            for (int32_t i = firstRun; i < n; ++i) gained[i] = line[i - firstRun] * pass.gain[i];
+        }
+    }
+}
+
+void LevelerCore::commitLookahead(int32_t n, int channels) {
+    const int32_t firstRun = lookaheadLength - lookaheadIndex < n ? lookaheadLength - lookaheadIndex : n;
+    for (int ch = 0; ch < channels; ++ch) {
+        float* line = lookaheadDelay[ch].data();
+        std::memcpy(line + lookaheadIndex, pass.admitted[ch], sizeof(float) * firstRun);
+        std::memcpy(line, pass.admitted[ch] + firstRun, sizeof(float) * (n - firstRun));
+    }
+    lookaheadIndex = static_cast<uint16_t>(firstRun < n ? n - firstRun : lookaheadIndex + n);
+    if (lookaheadIndex == lookaheadLength) lookaheadIndex = 0;
 }

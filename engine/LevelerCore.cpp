@@ -237,6 +237,11 @@ void LevelerCore::clearSignalState() {
     initDetector();
 }
 
+bool LevelerCore::processorHasAvx2() {
+    __builtin_cpu_init();  // engines may be built before the run-time's own initialisers
+    return __builtin_cpu_supports("avx2");
+}
+
 uint32_t LevelerCore::latency() const {
     return static_cast<uint32_t>(lookaheadLength) + limLen + kTruePeakCentreDelay;
 }

@@ -60,8 +60,11 @@ public:
     // centre, LFE, back left, back right. Hands the LFE over to the LFE engine
     // through lfeCentreOut (the LFE centre samples) and lfePeakOut (the
     // unscaled LFE peaks); Surround51 wires the two engines together.
+    // With `lfeEngine`, the LFE engine of the same group also limits the LFE
+    // into outputs[3] within this call, as limitLfe after it would.
     void processSurround(const float* const inputs[6], float* const outputs[6],
-                         float* lfeCentreOut, float* lfePeakOut, int32_t count);
+                         float* lfeCentreOut, float* lfePeakOut, int32_t count,
+                         LevelerCore* lfeEngine = nullptr);
     // LFE engine of a 5.1 group: limits the LFE centre samples with the
     // handed-over peaks and writes the limited LFE.
     void limitLfe(const float* lfeCentre, const float* lfePeak, float* lfeOut,
@@ -105,8 +108,26 @@ private:
     // memories clear, its levels hold, and `rejected` is set.
     float detectChannel(int d, float x, bool& rejected);
 
+    // Detector stage of a pass, channels side by side as the lanes of one
+    // vector: lane j < `lanes` runs detector channel first + j on in[j]. The
+    // channel powers go to pass.power, the samples that go on (an
+    // unmeasurable one as silence) to admitted[j]. Same bits as
+    // detectChannel. Two lanes per call on the baseline instruction set, up
+    // to eight with AVX2 (passLanes()).
+    void detectPass(int first, int lanes, const float* const* in, float* const* admitted, int32_t n);
+    int passLanes() const { return useAvx2 ? 8 : 2; }
+    void detectPassBaseline(int first, int lanes, const float* const* in, float* const* admitted, int32_t n);
+    void detectPassAvx2(int first, int lanes, const float* const* in, float* const* admitted, int32_t n);
+    template <class Wide>
+    void detectPassWith(int first, int lanes, const float* const* in, float* const* admitted, int32_t n);
+
     // ---- gain law and look-ahead delay (GainLaw.cpp) ----
+    // The leveler gain for a programme power, as the law and maxGain give it.
+    float lawGain(double programmePower) const;
     void computeLevelerGain(double programmePower);
+    // Gain stage of a pass: pass.gain from pass.programme, and the
+    // antiDenormal flips of the pass's frames.
+    void levelerGainPass(int32_t n);
     void advanceLookahead();
 
     // ---- true-peak estimator (TruePeak.cpp) ----
@@ -121,8 +142,84 @@ private:
     // to 32, delay lines and filter memories cleared) and hands on the ceiling.
     float limiterPeak(float peak, float* centres, int channels);
 
+    // ---- staged passes (Layouts.cpp, TruePeak.cpp) ----
+    // Without an overflow recovery no stage feeds back into an earlier one:
+    // the detector and the gain law never see the limiter. A pass therefore
+    // runs each stage over up to kPassFrames frames before the next stage
+    // starts. When a frame of the pass would need the recovery (which clears
+    // the delay lines and filters in the middle of the walk), the pass undoes
+    // what it did and the frames go through the sample-by-sample path.
+    //
+    // No more frames than the shortest look-ahead delay (272 samples at
+    // 8 kHz): no frame of a pass reads a delay slot that the pass writes.
+    static constexpr int kPassFrames = 256;
+    static constexpr int kTruePeakHistory = kTruePeakTaps - 1;
+    // Room for the estimator's groups of up to eight frames past the end of
+    // a pass.
+    static constexpr int kPassPad = 7;
+
+    // The detector fields a pass changes, kept to undo it.
+    struct DetectorState {
+        float shelfState1[kDetectorChannels], shelfState2[kDetectorChannels];
+        float highPassState1[kDetectorChannels], highPassState2[kDetectorChannels];
+        float fastPower[kDetectorChannels], heldPower[kDetectorChannels];
+        float slowPower[kDetectorChannels], kPower[kDetectorChannels];
+        float calibrationTarget[kDetectorChannels], calibration[kDetectorChannels];
+        int32_t startupCount[kDetectorChannels];
+        uint16_t gapCount[kDetectorChannels];
+        float antiDenormal, levelerGain;
+    };
+    void saveDetector(DetectorState& state) const;
+    void restoreDetector(const DetectorState& state);
+
+    // Frame-by-frame path: every stage for one frame, recovery included.
+    void monoFrame(const float* input, float* output);
+    void stereoFrame(const float* inL, const float* inR, float* outL, float* outR);
+    void surroundFrame(const float* const inputs[6], float* const outputs[6], int32_t i,
+                       float* lfeCentreOut, float* lfePeakOut);
+    // Staged passes; false (and nothing changed) when the frames need the
+    // frame-by-frame path.
+    bool monoPass(const float* input, float* output, int32_t n);
+    bool stereoPass(const float* inL, const float* inR, float* outL, float* outR, int32_t n);
+    bool surroundPass(const float* const inputs[6], float* const outputs[6], float* lfeCentreOut,
+                      float* lfePeakOut, int32_t n, LevelerCore* lfeEngine);
+    // Look-ahead stage of a pass: pass.gained[ch] receives the delayed
+    // samples times the frame's gain (the LFE ring, when `lfeRing` >= 0,
+    // times lfeGain); commitLookahead stores pass.admitted in the lines.
+    void gainDelayedPass(int32_t n, int channels, int lfeRing);
+    void commitLookahead(int32_t n, int channels);
+    // Estimator stage of a pass over pass.gained: unscaled group peaks into
+    // pass.peak, the LFE ring's peaks into pass.lfePeak when `lfeRing` >= 0.
+    // False when a frame's peak starts the overflow recovery.
+    bool truePeakPass(int32_t n, int channels, uint32_t countedMask, int lfeRing);
+    // One ring's phases over a pass: raises pass.peak where `counted`, sets
+    // pass.lfePeak where `lfe`. Four frames per vector on the baseline, eight
+    // with AVX2.
+    void interpolatePassBaseline(const float* history, int32_t n, bool counted, bool lfe);
+    void interpolatePassAvx2(const float* history, int32_t n, bool counted, bool lfe);
+    void commitTruePeakRings(int32_t n, int channels);
+
     // ---- limiter (Limiter.cpp) ----
     void limitSample(float p, const float* centres, float* outputs, int channels);
+    template <int channels>
+    void limitFrame(float p, const float* centres, float* outputs);
+    void limitEnvelope(float p);
+    void limitLfeEnvelope(float centre, float peak, int32_t i);
+    // The sample side of a pass's limiter: the centres delayed by limLen
+    // through the sample rings (from `firstSlot` on), scaled by the gains
+    // in pass.envelope.
+    void scaleDelayedPass(int32_t n, uint16_t firstSlot, const float* const* centres, float* const* outputs,
+                          int channels);
+    // The LFE engine's step for one frame: its reduced recovery, then the limiter.
+    void limitLfeFrame(float centre, float peak, float* output);
+    // Limiter stage of a pass: frame i limits centres[ch][i] with the scaled
+    // pass.peak[i] into outputs[ch][i]. For 5.1, `lfeEngine` (when not null)
+    // steps along, limiting lfeCentre with lfePeak into lfeOut.
+    void limitPass(int32_t n, const float* const* centres, float* const* outputs, int channels,
+                   LevelerCore* lfeEngine, const float* lfeCentre, const float* lfePeak, float* lfeOut);
+    template <int channels>
+    void limitPassWith(int32_t n, const float* const* centres, float* const* outputs, LevelerCore* lfeEngine,
+                       const float* lfeCentre, const float* lfePeak, float* lfeOut);
     void limitBlock();
     float watchedValue() const;
 
@@ -191,4 +288,34 @@ private:
 
     uint32_t overflowRecoveries = 0;  // diagnostics only
     float deepestEnvelope = 0.0f;     // meter only
+    bool sampleBySampleOnly = false;  // tests: the frame-by-frame path for every frame
+    // The last programme power a pass put through the law, and its gain
+    // (-1: none; powers are never negative).
+    double lastLawPower = -1.0;
+    float lastLawGain = 1.0f;
+    // The pass kernels built for AVX2 run where the processor has it; the
+    // bits are the same either way (tests switch it off to compare).
+    bool useAvx2 = processorHasAvx2();
+    static bool processorHasAvx2();
+
+    // Scratch of one staged pass, fixed in size.
+    struct PassScratch {
+        float gain[kPassFrames];
+        float admitted[kAudioChannels][kPassFrames];
+        // The 11 gained samples before the pass, then the pass's own.
+        float gained[kAudioChannels][kTruePeakHistory + kPassFrames + kPassPad];
+        float peak[kPassFrames + kPassPad];
+        float power[kDetectorChannels][kPassFrames];
+        double programme[kPassFrames];
+        // The gain of the limiter's envelope after each frame, and the LFE
+        // engine's centre samples as its limiter takes them.
+        float envelope[kPassFrames];
+        float limitedCentre[kPassFrames];
+        // What the detector's stages hand on to one another, up to eight
+        // lanes per frame.
+        float blendA[kPassFrames * 8], blendB[kPassFrames * 8], weighted[kPassFrames * 8];
+        int32_t measured[kPassFrames * 8];
+        float levelLanes[kPassFrames * 8], ratioLanes[kPassFrames * 8], powerLanes[kPassFrames * 8];
+        float lfePeak[kPassFrames + kPassPad];
+    } pass = {};
 };

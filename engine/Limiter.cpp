@@ -3,6 +3,7 @@
 // falls below the scaled peak of the sample being output. Levels live in
 // the scaled domain (amplitude x 31.999996185302734).
 #include <cmath>
+#include <cstring>
 
 #include "LevelerCore.h"
 #include "Math.h"
@@ -42,6 +43,12 @@ constexpr float kLevelRefDecay = 0.99991333f;
 constexpr float kPeakMemoryDecay = 0.99956685f;
 constexpr double kLevelRefFromSlow = 2.7777777777777777;
 constexpr double kHoldMinStep = 0.9576032806985737;  // 2^(-1/16)
+
+// The output gain of an envelope, f32(1 / f64(envelope)), as one
+// single-precision division: the double quotient of single-precision
+// operands rounded to single precision is the correctly rounded single
+// quotient (53 >= 2 x 24 + 2 bits make the double rounding innocuous).
+inline float envelopeGain(float envelope) { return 1.0f / envelope; }
 
 inline float product(float level, double factor) {
     return static_cast<float>(static_cast<double>(level) * factor);
@@ -100,7 +107,7 @@ void LevelerCore::restartLimiter() {
     floorPending = refArm = attackFlag = false;
 }
 
-float LevelerCore::watchedValue() const {
+inline float LevelerCore::watchedValue() const {
     switch (watchedLevel) {
         case WatchedLevel::WindowPeak: return windowPeak;
         case WatchedLevel::Envelope: return envelope;
@@ -109,10 +116,10 @@ float LevelerCore::watchedValue() const {
     return windowStart;
 }
 
-void LevelerCore::limitSample(float p, const float* centres, float* outputs, int channels) {
+// Steps 1 to 7 of one frame: everything but the sample rings and the
+// output, which only read the envelope this leaves.
+__attribute__((always_inline)) inline void LevelerCore::limitEnvelope(float p) {
     const float q = peakRing[limPos];  // scaled peak of the sample about to leave
-    float leaving[kLimitedChannels];
-    for (int ch = 0; ch < channels; ++ch) leaving[ch] = sampleRing[ch][limPos];
 
     // 1. Look-ahead window.
     ++windowCount;
@@ -263,7 +270,6 @@ void LevelerCore::limitSample(float p, const float* centres, float* outputs, int
         if (levelHang != 0) --levelHang;
     }
     levelRing[limPos] = slowPeak;
-    for (int ch = 0; ch < channels; ++ch) sampleRing[ch][limPos] = centres[ch];
 
     // 7. Advance; a wrap ends a block.
     if (limPos > limLast) {
@@ -272,11 +278,139 @@ void LevelerCore::limitSample(float p, const float* centres, float* outputs, int
     } else {
         ++limPos;
     }
+}
+
+template <int channels>
+__attribute__((always_inline)) inline void LevelerCore::limitFrame(float p, const float* centres, float* outputs) {
+    // The centre samples wait limLen frames in the sample rings.
+    const uint16_t slot = limPos;
+    float leaving[kLimitedChannels];
+    for (int ch = 0; ch < channels; ++ch) leaving[ch] = sampleRing[ch][slot];
+    limitEnvelope(p);
+    for (int ch = 0; ch < channels; ++ch) sampleRing[ch][slot] = centres[ch];
 
     // 8. Output.
     if (envelope > deepestEnvelope) deepestEnvelope = envelope;
-    const float gain = static_cast<float>(1.0 / static_cast<double>(envelope));
+    const float gain = envelopeGain(envelope);
     for (int ch = 0; ch < channels; ++ch) outputs[ch] = (gain * leaving[ch]) * outScale;
+}
+
+void LevelerCore::limitSample(float p, const float* centres, float* outputs, int channels) {
+    switch (channels) {
+        case 1: limitFrame<1>(p, centres, outputs); break;
+        case 2: limitFrame<2>(p, centres, outputs); break;
+        default: limitFrame<kLimitedChannels>(p, centres, outputs); break;
+    }
+}
+
+__attribute__((always_inline)) inline void LevelerCore::limitLfeFrame(float centre, float peak, float* output) {
+    float scaled;
+    // The LFE engine's reduced recovery: nothing of it but the limiter runs.
+    if (isOverflowPeak(peak)) {
+        ++overflowRecoveries;
+        scaled = ceiling;
+        envelope = 32.0f;
+        centre = 0.0f;
+    } else {
+        scaled = peak * kScaledFullScale;
+    }
+    limitFrame<1>(scaled, &centre, output);
+}
+
+void LevelerCore::limitLfe(const float* lfeCentre, const float* lfePeak, float* lfeOut, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) limitLfeFrame(lfeCentre[i], lfePeak[i], &lfeOut[i]);
+}
+
+// The LFE engine's step for frame i of a pass: the envelope now, the sample
+// ring and the output in scaleDelayedPass.
+__attribute__((always_inline)) inline void LevelerCore::limitLfeEnvelope(float centre, float peak, int32_t i) {
+    float scaled;
+    if (isOverflowPeak(peak)) {
+        ++overflowRecoveries;
+        scaled = ceiling;
+        envelope = 32.0f;
+        centre = 0.0f;
+    } else {
+        scaled = peak * kScaledFullScale;
+    }
+    limitEnvelope(scaled);
+    if (envelope > deepestEnvelope) deepestEnvelope = envelope;
+    pass.limitedCentre[i] = centre;
+    pass.envelope[i] = envelopeGain(envelope);
+}
+
+template <int channels>
+void LevelerCore::limitPassWith(int32_t n, const float* const* centres, float* const* outputs,
+                                LevelerCore* lfeEngine, const float* lfeCentre, const float* lfePeak,
+                                float* lfeOut) {
+    // Only the envelope walks frame by frame; the samples follow it.
+    const uint16_t firstSlot = limPos;
+    const uint16_t lfeFirstSlot = lfeEngine != nullptr ? lfeEngine->limPos : 0;
+    if (channels < kLimitedChannels) {
+        // Few channels: their samples ride along in the bubbles of the
+        // envelope's recurrence.
+        for (int32_t i = 0; i < n; ++i) {
+            float c[channels], out[channels];
+            for (int ch = 0; ch < channels; ++ch) c[ch] = centres[ch][i];
+            limitFrame<channels>(pass.peak[i] * kScaledFullScale, c, out);
+            for (int ch = 0; ch < channels; ++ch) outputs[ch][i] = out[ch];
+        }
+        return;
+    }
+    for (int32_t i = 0; i < n; ++i) {
+        limitEnvelope(pass.peak[i] * kScaledFullScale);
+        if (envelope > deepestEnvelope) deepestEnvelope = envelope;
+        pass.envelope[i] = envelopeGain(envelope);
+        // The LFE engine's envelope is a recurrence of its own: stepping it
+        // here lets it overlap with the main engine's.
+        if (lfeEngine != nullptr) lfeEngine->limitLfeEnvelope(lfeCentre[i], lfePeak[i], i);
+    }
+    scaleDelayedPass(n, firstSlot, centres, outputs, channels);
+    if (lfeEngine != nullptr) {
+        const float* lfeCentres[1] = {lfeEngine->pass.limitedCentre};
+        lfeEngine->scaleDelayedPass(n, lfeFirstSlot, lfeCentres, &lfeOut, 1);
+    }
+}
+
+void LevelerCore::scaleDelayedPass(int32_t n, uint16_t firstSlot, const float* const* centres,
+                                   float* const* outputs, int channels) {
+    const float* gain = pass.envelope;  // 8. the gain of each frame's envelope
+    // Frame i outputs the centre sample of frame i - limLen: from the ring
+    // for the first limLen frames (slots firstSlot, firstSlot + 1, ...,
+    // wrapping at limLen), then from this pass's own centres.
+    const int32_t len = limLen;
+    const int32_t fromRing = n < len ? n : len;
+    const int32_t beforeWrap = len - firstSlot < fromRing ? len - firstSlot : fromRing;
+    for (int ch = 0; ch < channels; ++ch) {
+        float* ring = sampleRing[ch].data();
+        const float* centre = centres[ch];
+        float* out = outputs[ch];
+        for (int32_t i = 0; i < beforeWrap; ++i) out[i] = (gain[i] * ring[firstSlot + i]) * outScale;
+        for (int32_t i = beforeWrap; i < fromRing; ++i) out[i] = (gain[i] * ring[i - beforeWrap]) * outScale;
+        for (int32_t i = fromRing; i < n; ++i) out[i] = (gain[i] * centre[i - len]) * outScale;
+        // The ring keeps the last limLen centres, each in the slot its frame
+        // had: from the slot of frame `kept` on, in at most two runs.
+        const int32_t kept = n > len ? n - len : 0;
+        const int32_t slot = (firstSlot + kept) % len;
+        const int32_t run = n - kept < len - slot ? n - kept : len - slot;
+        std::memcpy(ring + slot, centre + kept, sizeof(float) * run);
+        std::memcpy(ring, centre + kept + run, sizeof(float) * (n - kept - run));
+    }
+}
+
+void LevelerCore::limitPass(int32_t n, const float* const* centres, float* const* outputs, int channels,
+                            LevelerCore* lfeEngine, const float* lfeCentre, const float* lfePeak,
+                            float* lfeOut) {
+    switch (channels) {
+        case 1: limitPassWith<1>(n, centres, outputs, nullptr, nullptr, nullptr, nullptr); break;
+        case 2: limitPassWith<2>(n, centres, outputs, nullptr, nullptr, nullptr, nullptr); break;
+        default:
+            if (lfeEngine != nullptr)
+                limitPassWith<kLimitedChannels>(n, centres, outputs, lfeEngine, lfeCentre, lfePeak, lfeOut);
+            else
+                limitPassWith<kLimitedChannels>(n, centres, outputs, nullptr, nullptr, nullptr, nullptr);
+            break;
+    }
 }
 
 void LevelerCore::limitBlock() {

@@ -26,8 +26,8 @@ void Surround51::process(const float* const inputs[kChannels], float* const outp
             out[ch] = outputs[ch] + done;
         }
         // The main engine reads every LFE input sample of the chunk before
-        // the LFE engine writes the LFE output of the same samples.
-        main.processSurround(in, out, lfeCentre, lfePeak, n);
-        lfe.limitLfe(lfeCentre, lfePeak, out[Lfe], n);
+        // the LFE engine, stepping along with it, writes the LFE output of
+        // the same samples.
+        main.processSurround(in, out, lfeCentre, lfePeak, n, &lfe);
     }
 }

@@ -3,31 +3,15 @@
 // behind the newest) and its newer neighbour; the peak is the largest
 // magnitude among them and the centre sample.
 #include <cmath>
+#include <cstring>
 
 #include "LevelerCore.h"
 #include "Numerics.h"
+#include "TruePeakTable.h"
 
 using namespace orvanta;
 
 namespace {
-
-// Row k multiplies the sample written k samples before the newest one.
-// Each phase column sums to 1 (a constant passes with unit gain); row 11 - k
-// is row k with its phases reversed.
-constexpr float kInterpolator[LevelerCore::kTruePeakTaps][4] = {
-    {-0.0220665932f, -0.0321273804f, -0.0291595459f, -0.0165920258f},
-    {0.0420572758f, 0.0604727268f, 0.0530773401f, 0.0285004377f},
-    {-0.0722943544f, -0.10719502f, -0.0968155861f, -0.0532443523f},
-    {0.109519362f, 0.165168524f, 0.152565241f, 0.0861662626f},
-    {-0.178005934f, -0.256623149f, -0.23108232f, -0.129134774f},
-    {0.953251123f, 0.787033796f, 0.534685493f, 0.251843691f},
-    {0.251843691f, 0.534685493f, 0.787033796f, 0.953251123f},
-    {-0.129134774f, -0.23108232f, -0.256623149f, -0.178005934f},
-    {0.0861662626f, 0.152565241f, 0.165168524f, 0.109519362f},
-    {-0.0532443523f, -0.0968155861f, -0.10719502f, -0.0722943544f},
-    {0.0285004377f, 0.0530773401f, 0.0604727268f, 0.0420572758f},
-    {-0.0165920258f, -0.0291595459f, -0.0321273804f, -0.0220665932f},
-};
 
 constexpr int kRingSize = LevelerCore::kTruePeakTaps;
 constexpr int kCentreTap = 6;
@@ -116,4 +100,41 @@ float LevelerCore::limiterPeak(float peak, float* centres, int channels) {
     envelope = 32.0f;
     clearSignalState();
     return ceiling;
+}
+
+bool LevelerCore::truePeakPass(int32_t n, int channels, uint32_t countedMask, int lfeRing) {
+    // Each ring's history: the 11 samples before the pass, oldest first.
+    for (int ch = 0; ch < channels; ++ch) {
+        const float* ring = tpRing[ch].data();
+        float* history = pass.gained[ch];
+        for (int k = 1; k <= kTruePeakHistory; ++k)
+            history[kTruePeakHistory - k] = ring[(tpWrite + kRingSize - k) % kRingSize];
+    }
+
+    for (int32_t i = 0; i < n; ++i) pass.peak[i] = 0.0f;
+    for (int ch = 0; ch < channels; ++ch) {
+        const bool counted = (countedMask & (1u << ch)) != 0;
+        const bool lfe = ch == lfeRing;
+        if (!counted && !lfe) continue;
+        if (useAvx2)
+            interpolatePassAvx2(pass.gained[ch], n, counted, lfe);
+        else
+            interpolatePassBaseline(pass.gained[ch], n, counted, lfe);
+    }
+
+    bool recovery = false;
+    for (int32_t i = 0; i < n; ++i) recovery |= isOverflowPeak(pass.peak[i]);
+    return !recovery;
+}
+
+void LevelerCore::commitTruePeakRings(int32_t n, int channels) {
+    const int32_t from = n > kRingSize ? n - kRingSize : 0;
+    for (int ch = 0; ch < channels; ++ch) {
+        float* ring = tpRing[ch].data();
+        for (int32_t i = from; i < n; ++i)
+            ring[(tpWrite + i) % kRingSize] = pass.gained[ch][kTruePeakHistory + i];
+    }
+    const int newest = (tpWrite + n - 1) % kRingSize;
+    tpCentre = static_cast<uint8_t>(newest > 5 ? newest - kCentreTap : newest + kCentreTap);
+    tpWrite = static_cast<uint8_t>((tpWrite + n) % kRingSize);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "LevelerCore.h"
+#include "Probe.h"
 #include "Surround51.h"
 
 namespace {
@@ -52,16 +53,21 @@ void configure(LevelerCore& e, float share) {
 
 }  // namespace
 
-EngineFingerprints engineFingerprints() {
+EngineFingerprints engineFingerprints(bool baselineKernels) {
+    auto kernels = [&](LevelerCore& e) {
+        if (baselineKernels) LevelerCoreProbe::useAvx2(e) = false;
+    };
 
     LevelerCore mono;
     configure(mono, 0.5f);
+    kernels(mono);
     std::vector<std::vector<float>> monoOut{std::vector<float>(kSamples)};
     const std::vector<float> in0 = programme(0);
     mono.processMono(in0.data(), monoOut[0].data(), kSamples);
 
     LevelerCore stereo;
     configure(stereo, 0.5f);
+    kernels(stereo);
     stereo.setMixMode(1);
     const std::vector<float> in1 = programme(1);
     std::vector<std::vector<float>> stereoOut{std::vector<float>(kSamples), std::vector<float>(kSamples)};
@@ -69,6 +75,8 @@ EngineFingerprints engineFingerprints() {
 
     Surround51 unit;
     configure(unit.main, 0.2f);
+    kernels(unit.main);
+    kernels(unit.lfe);
     unit.setTruePeak(-2.0f);
     unit.main.setLfeGain(3.0f);
     std::vector<std::vector<float>> surroundIn, surroundOut;

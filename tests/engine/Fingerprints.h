@@ -8,4 +8,6 @@ struct EngineFingerprints {
     uint64_t mono, stereo, surround;
 };
 
-EngineFingerprints engineFingerprints();
+// `baselineKernels`: the engines use their baseline (SSE2) pass kernels even
+// where the processor would take the AVX2 ones; the bits must not differ.
+EngineFingerprints engineFingerprints(bool baselineKernels = false);

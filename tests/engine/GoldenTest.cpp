@@ -7,8 +7,11 @@
 #include "Fingerprints.h"
 
 TEST(Golden, OutputFingerprints) {
-    const EngineFingerprints prints = engineFingerprints();
-    EXPECT_EQ(prints.mono, 17896562616585054206ull);
-    EXPECT_EQ(prints.stereo, 10455751681772903029ull);
-    EXPECT_EQ(prints.surround, 5986112478684650145ull);
+    for (bool baselineKernels : {false, true}) {
+        SCOPED_TRACE(baselineKernels ? "baseline kernels" : "chosen kernels");
+        const EngineFingerprints prints = engineFingerprints(baselineKernels);
+        EXPECT_EQ(prints.mono, 17896562616585054206ull);
+        EXPECT_EQ(prints.stereo, 10455751681772903029ull);
+        EXPECT_EQ(prints.surround, 5986112478684650145ull);
+    }
 }

@@ -74,6 +74,8 @@ struct LevelerCoreProbe {
     ORVANTA_PROBE(levelGate)
     ORVANTA_PROBE(tpWrite)
     ORVANTA_PROBE(tpCentre)
+    ORVANTA_PROBE(sampleBySampleOnly)
+    ORVANTA_PROBE(useAvx2)
 #undef ORVANTA_PROBE
 
     static float detect(LevelerCore& e, int d, float x) {

@@ -1,0 +1,3 @@
+// The detector pass for the baseline instruction set (SSE2): two channels
+// per pass.
+#include "DetectorPass.inc"
