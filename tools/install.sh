@@ -2,15 +2,16 @@
 # make install: copies the built plug-ins where hosts look for them.
 #   LADSPA libraries (la_Orvanta64.so, la_Orvanta.so) -> ~/.ladspa, or PREFIX/lib/ladspa
 #   VST effects (Orvanta*.so)                         -> ~/.vst,    or PREFIX/lib/vst
+#   LV2 bundle (orvanta.lv2/)                         -> ~/.lv2,    or PREFIX/lib/lv2
 #
 #   tools/install.sh PLUGIN_DIR [PREFIX]
 set -euo pipefail
 plugins=${1:?plugin directory}
 prefix=${2:-}
 if [ -n "$prefix" ]; then
-  ladspa_dir=$prefix/lib/ladspa vst_dir=$prefix/lib/vst
+  ladspa_dir=$prefix/lib/ladspa vst_dir=$prefix/lib/vst lv2_dir=$prefix/lib/lv2
 else
-  ladspa_dir=$HOME/.ladspa vst_dir=$HOME/.vst
+  ladspa_dir=$HOME/.ladspa vst_dir=$HOME/.vst lv2_dir=$HOME/.lv2
 fi
 
 installed=0
@@ -22,6 +23,17 @@ copy() {  # copy FILE DIR
 }
 for f in "$plugins"/la_Orvanta*.so; do [ -e "$f" ] && copy "$f" "$ladspa_dir"; done
 for f in "$plugins"/Orvanta*.so; do [ -e "$f" ] && copy "$f" "$vst_dir"; done
+# The bundle is replaced whole: built aside, then moved into place, so a host
+# never sees half a bundle.
+if [ -d "$plugins/orvanta.lv2" ]; then
+  mkdir -p "$lv2_dir"
+  rm -rf "$lv2_dir/orvanta.lv2.new"
+  cp -r "$plugins/orvanta.lv2" "$lv2_dir/orvanta.lv2.new"
+  rm -rf "$lv2_dir/orvanta.lv2"
+  mv "$lv2_dir/orvanta.lv2.new" "$lv2_dir/orvanta.lv2"
+  echo "installed $lv2_dir/orvanta.lv2"
+  installed=$((installed + 1))
+fi
 if [ "$installed" -eq 0 ]; then
   echo "nothing to install in $plugins: run make plugins first" >&2
   exit 1
