@@ -8,21 +8,15 @@
 #   jalv_host.sh BUNDLE_DIR WORK_DIR
 set -uo pipefail
 bundle=$(realpath "$1") work=$2
+here=$(dirname "$(realpath "$0")")
 mkdir -p "$work" && cd "$work" || exit 1
 rm -rf lv2path && mkdir lv2path && ln -s "$bundle" lv2path/orvanta.lv2
 export LV2_PATH=$PWD/lv2path
-# A server name of our own: nothing else on the machine is disturbed.
-export JACK_DEFAULT_SERVER=orvanta-lv2-test-$$
 uri=urn:veltrano:orvanta:stereo
-
-pids=()
+source "$here/jack_server.sh" || exit 1
 cleanup() {
   exec 7>&- 2>/dev/null
-  # Clients first, the server last.
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
-    kill "${pids[$i]}" 2>/dev/null
-    wait "${pids[$i]}" 2>/dev/null
-  done
+  stop_started
   rm -f jalv.in
 }
 trap cleanup EXIT
@@ -49,13 +43,11 @@ monitors() {
 }
 greater() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
 
-timeout 120 jackd --no-realtime -d dummy -r 48000 -p 1024 >jackd.log 2>&1 &
-pids+=($!)
-check "jackd (dummy driver) starts" bash -c "timeout 15 jack_wait -w -t 15 >/dev/null"
+check "jackd (dummy driver) starts" start_jack_server 48000 1024
 rm -f jalv.in && mkfifo -m 600 jalv.in
 # Line-buffered, so its answers can be read while it runs.
 timeout 100 stdbuf -oL -eL jalv -n orvanta "$uri" <jalv.in >jalv.out 2>&1 &
-pids+=($!)
+started $!
 exec 7>jalv.in
 check "jalv loads $uri" wait_for 15 grep -aq "^Plugin: *$uri" jalv.out
 check "jalv creates the plug-in's JACK ports" \
@@ -69,7 +61,7 @@ silent_gain=$(last_value leveler_gain)
 
 # A loud metronome: the leveler turns the gain down below its start value.
 timeout 100 jack_metro -n metro -b 600 -f 440 -A 0.9 -D 50 >metro.log 2>&1 &
-pids+=($!)
+started $!
 wait_for 15 bash -c 'jack_lsp | grep -qx metro:600_bpm'
 jack_connect metro:600_bpm orvanta:in_left && jack_connect metro:600_bpm orvanta:in_right
 sleep 3
