@@ -3,7 +3,9 @@
 // table, the mode's scale points, the latency port, the meters, and the 5.1
 // channel roles. Symbols and URIs are persisted in users' sessions, so they
 // are spelled out here rather than taken from the code that writes them.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <lv2/core/lv2.h>
 
 #include <string>
 #include <vector>
@@ -125,6 +127,25 @@ TEST_F(Lv2Bundle, ThreePluginsWithTheLadspaNamesClassAndFeatures) {
         lilv_nodes_free(required);
         EXPECT_FALSE(lilv_plugin_has_feature(p, world.node(std::string(kLv2) + "inPlaceBroken")));
     }
+}
+
+// The binary itself, as a host that reads no Turtle would see it: the three
+// URIs in order, and nothing past them.
+TEST(Lv2Binary, ServesTheThreeUrisInOrder) {
+    void* binary = dlopen((std::string(ORVANTA_LV2_BUNDLE) + "/orvanta64.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(binary, nullptr) << dlerror();
+    auto entry = reinterpret_cast<LV2_Descriptor_Function>(dlsym(binary, "lv2_descriptor"));
+    ASSERT_NE(entry, nullptr);
+    for (uint32_t i = 0; i < 3; ++i) {
+        const LV2_Descriptor* d = entry(i);
+        ASSERT_NE(d, nullptr);
+        EXPECT_STREQ(d->URI, kExpected[i].uri);
+        EXPECT_EQ(d->extension_data("http://lv2plug.in/ns/ext/state#interface"), nullptr);
+        d->cleanup(nullptr);  // a null instance is ignored
+    }
+    EXPECT_EQ(entry(3), nullptr);
+    EXPECT_EQ(entry(0xFFFFFFFFu), nullptr);
+    dlclose(binary);
 }
 
 TEST_F(Lv2Bundle, ControlInputsMatchTheParameterTable) {

@@ -112,6 +112,12 @@ TEST_F(Lv2Run, NullAudioPortsProcessNothingButStillReport) {
         }
         p.run(512);
         for (int ch = 0; ch < channelsOf(index); ++ch) EXPECT_EQ(b.out[ch][0], -3.0f);
+        // Port numbers beyond the plug-in's are ignored.
+        float stray = 0.0f;
+        p.connect(999, &stray);
+        p.connect(static_cast<uint32_t>(lv2Input(index, channelsOf(index) - 1) + 2), &stray);
+        p.run(16);
+        EXPECT_EQ(stray, 0.0f);
         // Connected at last, it processes.
         p.connect(lv2Input(index, channelsOf(index) - 1) + 1, b.out[channelsOf(index) - 1].data());
         p.run(512);
@@ -155,8 +161,12 @@ TEST_F(Lv2Run, SameAudioAsTheLadspaPluginUnderHostileControls) {
             size_t total = 0;
             for (uint32_t n : blocks) total += n;
             std::vector<std::vector<float>> input(channels);
-            for (int ch = 0; ch < channels; ++ch)
+            for (int ch = 0; ch < channels; ++ch) {
                 input[ch] = programme(total, static_cast<uint32_t>(ch + 1), rate, {0.02f, 0.5f, 0.003f, 0.2f, 0.9f}, 1.4f);
+                // Hostile samples in the long block, on every channel.
+                const float hostile[] = {kNaN, kInf, -kInf, 1e30f, -3e38f};
+                for (size_t k = 0; k < std::size(hostile); ++k) input[ch][20000 + 7919 * k + 13 * static_cast<size_t>(ch)] = hostile[k];
+            }
             size_t pos = 0;
             for (int run = 0; run < static_cast<int>(std::size(blocks)); ++run) {
                 const uint32_t n = blocks[run];

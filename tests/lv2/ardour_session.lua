@@ -1,9 +1,11 @@
--- Run by ardour7-lua (headless Ardour) on a JACK server: builds a session with
--- two stereo tracks, puts the stereo plug-in on the first, sets Max Gain, and
--- prints what Ardour reports; then saves, reopens and prints it again.
--- Every line of interest starts with "result ".
---   ardour7-lua ardour_session.lua  (SESSION_DIR in the environment)
+-- Run by ardour7-lua (headless Ardour) on a JACK server, twice. PHASE=create
+-- builds a session with two stereo tracks, puts the stereo plug-in on the
+-- first, sets Max Gain, prints what Ardour reports and saves; PHASE=reopen
+-- opens the saved session and prints what it restored. Every line of
+-- interest starts with "result "; the last is "result done true".
+--   SESSION_DIR=... PHASE=create|reopen ardour7-lua ardour_session.lua
 local dir = os.getenv("SESSION_DIR")
+local phase = os.getenv("PHASE")
 local uri = "urn:veltrano:orvanta:stereo"
 local maxGainParameter = 2  -- the third control input
 
@@ -21,6 +23,8 @@ local function orvanta(track)
 end
 
 AudioEngine:set_backend("JACK", "", "")
+
+if phase == "create" then
 create_session(dir, "orvanta", 48000)
 local tracks = Session:new_audio_track(2, 2, nil, 2, "track", ARDOUR.PresentationInfo.max_order,
                                        ARDOUR.TrackMode.Normal, true)
@@ -37,7 +41,9 @@ report("plain_track_latency", plain:signal_latency())
 report("session_worst_route_latency", Session:worst_route_latency())
 Session:save_state("", false, false, false, false, false)
 close_session()
+end
 
+if phase == "reopen" then
 load_session(dir, "orvanta")
 local reopened = nil
 for route in Session:get_routes():iter() do
@@ -50,5 +56,6 @@ if reopened ~= nil then
   report("reopened_latency", reopened:signal_latency())
 end
 close_session()
+end
 print("result done true")
 os.exit(0)

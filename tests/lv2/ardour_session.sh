@@ -7,6 +7,15 @@
 #
 #   ardour_session.sh BUNDLE_DIR WORK_DIR
 set -uo pipefail
+# On a loaded machine the JACK server now and then drops a client in the
+# middle of a run; the whole test then runs once more on a fresh server, and
+# says so.
+if [ -z "${ORVANTA_JACK_TRY:-}" ]; then
+  ORVANTA_JACK_TRY=1 bash "$0" "$@" && exit 0
+  echo "        first try failed; once more on a fresh JACK server"
+  ORVANTA_JACK_TRY=2 exec bash "$0" "$@"
+fi
+trap '' PIPE  # a host that died makes a write to it fail, not end the test
 bundle=$(realpath "$1") work=$2
 here=$(dirname "$(realpath "$0")")
 mkdir -p "$work" && cd "$work" || exit 1
@@ -24,18 +33,24 @@ result() { grep -a "^result $1 " ardour.out | head -n 1 | sed "s/^result $1 //";
 is() { [ "$(result "$1")" = "$2" ]; }
 
 check "jackd (dummy driver) starts" start_jack_server 48000 1024
+# Ardour creates the session and quits; a second Ardour reopens it.
 # ardour7-lua sometimes hangs in its exit after the script has finished: wait
 # for the script's last line (or the end of the process), then end it.
-HOME=$PWD/home SESSION_DIR=$PWD/session ardour7-lua "$here/ardour_session.lua" >ardour.out 2>&1 &
-ardour=$!
-started $ardour
-for ((t = 0; t < 450; t++)); do
-  grep -aq "^result done " ardour.out && break
-  kill -0 $ardour 2>/dev/null || break
-  sleep 0.2
-done
-kill -KILL $ardour 2>/dev/null
-wait $ardour 2>/dev/null
+run_ardour() {  # run_ardour PHASE
+  HOME=$PWD/home SESSION_DIR=$PWD/session PHASE=$1 ardour7-lua "$here/ardour_session.lua" >"ardour-$1.out" 2>&1 &
+  local ardour=$!
+  started $ardour
+  for ((t = 0; t < 450; t++)); do
+    grep -aq "^result done " "ardour-$1.out" && break
+    kill -0 $ardour 2>/dev/null || break
+    sleep 0.2
+  done
+  kill -KILL $ardour 2>/dev/null
+  wait $ardour 2>/dev/null
+}
+run_ardour create
+run_ardour reopen
+cat ardour-create.out ardour-reopen.out >ardour.out
 grep -a "^result " ardour.out | sed 's/^result /        /'
 check "Ardour loads urn:veltrano:orvanta:stereo" is loaded true
 check "Ardour shows it as Orvanta Stereo" is name "Orvanta Stereo"

@@ -7,6 +7,15 @@
 #
 #   jalv_host.sh BUNDLE_DIR WORK_DIR
 set -uo pipefail
+# On a loaded machine the JACK server now and then drops a client in the
+# middle of a run; the whole test then runs once more on a fresh server, and
+# says so.
+if [ -z "${ORVANTA_JACK_TRY:-}" ]; then
+  ORVANTA_JACK_TRY=1 bash "$0" "$@" && exit 0
+  echo "        first try failed; once more on a fresh JACK server"
+  ORVANTA_JACK_TRY=2 exec bash "$0" "$@"
+fi
+trap '' PIPE  # a host that died makes a write to it fail, not end the test
 bundle=$(realpath "$1") work=$2
 here=$(dirname "$(realpath "$0")")
 mkdir -p "$work" && cd "$work" || exit 1
@@ -46,7 +55,7 @@ greater() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
 check "jackd (dummy driver) starts" start_jack_server 48000 1024
 rm -f jalv.in && mkfifo -m 600 jalv.in
 # Line-buffered, so its answers can be read while it runs.
-timeout 100 stdbuf -oL -eL jalv -n orvanta "$uri" <jalv.in >jalv.out 2>&1 &
+timeout -k 5 100 stdbuf -oL -eL jalv -n orvanta "$uri" <jalv.in >jalv.out 2>&1 &
 started $!
 exec 7>jalv.in
 check "jalv loads $uri" wait_for 15 grep -aq "^Plugin: *$uri" jalv.out
@@ -60,7 +69,7 @@ check "the latency port reads 1698 in jalv" [ "$(last_value latency)" = 1698.000
 silent_gain=$(last_value leveler_gain)
 
 # A loud metronome: the leveler turns the gain down below its start value.
-timeout 100 jack_metro -n metro -b 600 -f 440 -A 0.9 -D 50 >metro.log 2>&1 &
+timeout -k 5 100 jack_metro -n metro -b 600 -f 440 -A 0.9 -D 50 >metro.log 2>&1 &
 started $!
 wait_for 15 bash -c 'jack_lsp | grep -qx metro:600_bpm'
 jack_connect metro:600_bpm orvanta:in_left && jack_connect metro:600_bpm orvanta:in_right
