@@ -19,7 +19,7 @@
 
 namespace {
 
-using orvanta_ladspa::scanControlPorts;
+using orvanta_controls::scanControlPorts;
 
 constexpr unsigned long kFirstUniqueId = 5505;
 constexpr const char* kMaker = "Veltrano";

@@ -3,15 +3,16 @@
 #   LADSPA libraries (la_Orvanta64.so, la_Orvanta.so) -> ~/.ladspa, or PREFIX/lib/ladspa
 #   VST effects (Orvanta*.so)                         -> ~/.vst,    or PREFIX/lib/vst
 #   the offline tool (orvanta-level, from ../bin)     -> ~/.local/bin, or PREFIX/bin
+#   LV2 bundle (orvanta.lv2/)                         -> ~/.lv2,    or PREFIX/lib/lv2
 #
 #   tools/install.sh PLUGIN_DIR [PREFIX]
 set -euo pipefail
 plugins=${1:?plugin directory}
 prefix=${2:-}
 if [ -n "$prefix" ]; then
-  ladspa_dir=$prefix/lib/ladspa vst_dir=$prefix/lib/vst bin_dir=$prefix/bin
+  ladspa_dir=$prefix/lib/ladspa vst_dir=$prefix/lib/vst lv2_dir=$prefix/lib/lv2 bin_dir=$prefix/bin
 else
-  ladspa_dir=$HOME/.ladspa vst_dir=$HOME/.vst bin_dir=$HOME/.local/bin
+  ladspa_dir=$HOME/.ladspa vst_dir=$HOME/.vst lv2_dir=$HOME/.lv2 bin_dir=$HOME/.local/bin
 fi
 
 installed=0
@@ -25,6 +26,17 @@ for f in "$plugins"/la_Orvanta*.so; do [ -e "$f" ] && copy "$f" "$ladspa_dir"; d
 for f in "$plugins"/Orvanta*.so; do [ -e "$f" ] && copy "$f" "$vst_dir"; done
 tool=$(dirname "$plugins")/bin/orvanta-level
 [ -e "$tool" ] && copy "$tool" "$bin_dir"
+# The bundle is replaced whole: built aside, then moved into place, so a host
+# never sees half a bundle.
+if [ -d "$plugins/orvanta.lv2" ]; then
+  mkdir -p "$lv2_dir"
+  rm -rf "$lv2_dir/orvanta.lv2.new"
+  cp -r "$plugins/orvanta.lv2" "$lv2_dir/orvanta.lv2.new"
+  rm -rf "$lv2_dir/orvanta.lv2"
+  mv "$lv2_dir/orvanta.lv2.new" "$lv2_dir/orvanta.lv2"
+  echo "installed $lv2_dir/orvanta.lv2"
+  installed=$((installed + 1))
+fi
 if [ "$installed" -eq 0 ]; then
   echo "nothing to install in $plugins: run make plugins first" >&2
   exit 1

@@ -66,6 +66,10 @@ sox -n -r 48000 -c 2 -b 16 "$logs/level-in.wav" synth 1 pinknoise
 host orvanta-level      "$build/bin/orvanta-level" -q "$logs/level-in.wav" -o "$logs/level-out.wav" \
                         --force --json "$logs/level.json" --plot "$logs/level.png"
 
+# Our lilv host: the bundle's ports, runs with hostile controls and buffers,
+# the meters and the bit identity with the LADSPA plug-ins.
+host lv2-host           "$build/tests/lv2/lv2_host_tests" --gtest_brief=1
+
 if [ ${#failed[@]} -gt 0 ]; then
   echo "memcheck: ${failed[*]} failed; reports in $logs" >&2
   exit 1

@@ -28,14 +28,14 @@ struct Ports {
     }
     void scan() {
         calls.clear();
-        orvanta_ladspa::scanControlPorts(pointers, lastValues,
+        orvanta_controls::scanControlPorts(pointers, lastValues,
                                          [this](ParamId id, float v) { calls.emplace_back(id, v); });
     }
 };
 
 }  // namespace
 
-TEST(LadspaControls, OnlyChangedFiniteValuesReachTheEngine) {
+TEST(ControlPorts, OnlyChangedFiniteValuesReachTheEngine) {
     Ports p;
     p.scan();
     EXPECT_TRUE(p.calls.empty());  // a first run at the defaults calls no setter
@@ -67,7 +67,7 @@ TEST(LadspaControls, OnlyChangedFiniteValuesReachTheEngine) {
     EXPECT_EQ(p.calls[0], std::make_pair(ParamId::TruePeak, 0.0f));
 }
 
-TEST(LadspaControls, ClampingAndModeRounding) {
+TEST(ControlPorts, ClampingAndModeRounding) {
     Ports p;
     p.values[1] = 1e10f;   // would overflow the ceiling
     p.values[3] = -1e30f;
@@ -94,7 +94,7 @@ TEST(LadspaControls, ClampingAndModeRounding) {
     }
 }
 
-TEST(LadspaControls, UnconnectedPortKeepsItsValue) {
+TEST(ControlPorts, UnconnectedPortKeepsItsValue) {
     Ports p;
     p.values[0] = -25.0f;
     p.scan();

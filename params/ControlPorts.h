@@ -1,4 +1,5 @@
-// Change detection of the LADSPA control input ports.
+// Change detection of the control input ports, shared by the LADSPA and LV2
+// plug-ins: both hand their controls to the engine in the same way.
 //
 // At every run the instance compares each control port with the value it
 // last read; a port that differs (a NaN on either side counts as different)
@@ -17,7 +18,7 @@
 
 #include "ParamTable.h"
 
-namespace orvanta_ladspa {
+namespace orvanta_controls {
 
 // The value the engine receives for a finite port value.
 inline float engineValueFromPort(ParamId id, float portValue) {
@@ -41,4 +42,4 @@ void scanControlPorts(const float* const* ports, float (&lastValues)[kControls],
     }
 }
 
-}  // namespace orvanta_ladspa
+}  // namespace orvanta_controls
