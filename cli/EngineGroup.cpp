@@ -48,12 +48,9 @@ void EngineGroup::process(const float* const* inputs, float* const* outputs, int
 
 double EngineGroup::takeDeepestReductionDb() {
     auto take = [](LevelerCore& engine) {
-        const float envelope = engine.getDeepestEnvelope();
+        const double db = engine.deepestReductionDb();
         engine.clearDeepestEnvelope();
-        // The limiter's gain is ceiling / envelope; below the ceiling only
-        // its tiny rest margin acts, which is not a reduction.
-        if (!(envelope > engine.getCeiling())) return 0.0;
-        return 20.0 * std::log10(static_cast<double>(envelope) / static_cast<double>(engine.getCeiling()));
+        return db;
     };
     if (single_) return take(*single_);
     return std::max(take(surround_->main), take(surround_->lfe));

@@ -83,6 +83,10 @@ public:
     // clearing it never changes the audio.
     float getDeepestEnvelope() const { return deepestEnvelope; }
     void clearDeepestEnvelope() { deepestEnvelope = 0.0f; }
+    // The same meter in dB: the deepest envelope over the level at which the
+    // envelope rests (2^-10, 0.0085 dB, above the ceiling), so an idle
+    // limiter, or a meter that saw no sample, reads exactly 0.
+    double deepestReductionDb() const;
     // Samples on which the overflow recovery ran since construction.
     uint32_t overflowRecoveryCount() const { return overflowRecoveries; }
 

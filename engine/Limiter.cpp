@@ -564,3 +564,9 @@ void LevelerCore::limitBlock() {
         }
     }
 }
+
+double LevelerCore::deepestReductionDb() const {
+    const float rest = product(ceiling, kRestMargin);
+    if (!(deepestEnvelope > rest)) return 0.0;
+    return 20.0 * std::log10(static_cast<double>(deepestEnvelope) / static_cast<double>(rest));
+}

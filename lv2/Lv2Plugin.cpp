@@ -174,7 +174,7 @@ void runOneEngine(LV2_Handle handle, uint32_t sampleCount) {
     }
     writePort(instance.ports[gainMeterPort(info)], levelerGainDb(engine.getLevelerGain()));
     writePort(instance.ports[reductionMeterPort(info)],
-              limiterReductionDb(engine.getDeepestEnvelope(), engine.getCeiling()));
+              limiterReductionDb(engine));
 }
 
 // Audio thread; as runOneEngine. The 5.1 unit carries the LFE between its two
@@ -214,8 +214,8 @@ void runSurround(LV2_Handle handle, uint32_t sampleCount) {
     }
     writePort(instance.ports[gainMeterPort(info)], levelerGainDb(group.main.getLevelerGain()));
     const float mainReduction =
-        limiterReductionDb(group.main.getDeepestEnvelope(), group.main.getCeiling());
-    const float lfeReduction = limiterReductionDb(group.lfe.getDeepestEnvelope(), group.lfe.getCeiling());
+        limiterReductionDb(group.main);
+    const float lfeReduction = limiterReductionDb(group.lfe);
     writePort(instance.ports[reductionMeterPort(info)],
               mainReduction > lfeReduction ? mainReduction : lfeReduction);
 }

@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "LevelerCore.h"
 #include "Lv2Ports.h"
 
 namespace orvanta_lv2 {
@@ -21,19 +22,10 @@ inline float levelerGainDb(float linearGain) {
     return db;
 }
 
-// The limiter's envelope comes to rest 2^-10 (0.0085 dB) above its ceiling;
-// the meter measures from there, so an idle limiter reads 0 dB.
-constexpr double kLimiterRestMargin = 1.0009765625;
-
-// "Limiter Reduction": the limiter scales by ceiling / envelope, so the
-// reduction is the deepest envelope over its rest level, in dB. An envelope
-// at or under the rest level reads 0, and so does a block in which no sample
-// was processed (deepest envelope 0).
-inline float limiterReductionDb(float deepestEnvelope, float ceiling) {
-    // The rest level as the limiter stores it, in single precision.
-    const auto rest = static_cast<float>(static_cast<double>(ceiling) * kLimiterRestMargin);
-    if (!(deepestEnvelope > rest) || !(ceiling > 0.0f)) return 0.0f;
-    const auto db = static_cast<float>(20.0 * std::log10(deepestEnvelope / rest));
+// "Limiter Reduction": the engine's deepest reduction of the block, pinned to
+// the meter's range.
+inline float limiterReductionDb(const LevelerCore& engine) {
+    const auto db = static_cast<float>(engine.deepestReductionDb());
     return db > kReductionMeterMaxDb ? kReductionMeterMaxDb : db;  // also +inf
 }
 
