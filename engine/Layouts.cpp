@@ -27,113 +27,73 @@ constexpr uint32_t kCountedForGroupPeak = (1u << FL) | (1u << FR) | (1u << C) | 
 inline int32_t atMost(int32_t remaining, int32_t limit) { return remaining < limit ? remaining : limit; }
 }  // namespace
 
-// ------------------------------------------------------------------ mono
+// ------------------------------------------------------- mono and stereo
 
 void LevelerCore::processMono(const float* input, float* output, int32_t count) {
-    for (int32_t done = 0; done < count; done += kPassFrames) {
-        const int32_t n = atMost(count - done, kPassFrames);
-        if (monoPass(input + done, output + done, n)) continue;
-        for (int32_t i = done; i < done + n; ++i) monoFrame(&input[i], &output[i]);
-    }
+    processChannels<1>(&input, &output, count);
 }
-
-void LevelerCore::monoFrame(const float* input, float* output) {
-    float x = *input;
-    if (staticGainMode) {
-        levelerGain = staticGain;
-        x = admitSample(x);
-    } else {
-        bool rejected = false;
-        const float c0 = detectChannel(0, x, rejected);
-        if (rejected) x = 0.0f;  // an unmeasurable sample leaves as silence
-        // A mono signal counts as two identical channels.
-        computeLevelerGain(static_cast<double>(c0) + static_cast<double>(c0));
-    }
-
-    float& delayed = lookaheadDelay[0][lookaheadIndex];
-    const float gained = delayed * levelerGain;
-    delayed = x;
-    advanceLookahead();
-
-    float centre;
-    const float peak = estimateTruePeak(&gained, 1, 0x1u, &centre, nullptr);
-    limitSample(limiterPeak(peak, &centre, 1), &centre, output, 1);
-}
-
-bool LevelerCore::monoPass(const float* input, float* output, int32_t n) {
-    if (sampleBySampleOnly) return false;
-    DetectorState before;
-    saveDetector(before);
-    if (staticGainMode) {
-        levelerGain = staticGain;
-        for (int32_t i = 0; i < n; ++i) {
-            pass.gain[i] = staticGain;
-            pass.admitted[0][i] = admitSample(input[i]);
-        }
-    } else {
-        float* admitted[1] = {pass.admitted[0]};
-        detectPass(0, 1, &input, admitted, n);
-        // A mono signal counts as two identical channels.
-        for (int32_t i = 0; i < n; ++i)
-            pass.programme[i] = static_cast<double>(pass.power[0][i]) + static_cast<double>(pass.power[0][i]);
-        levelerGainPass(n);
-    }
-    gainDelayedPass(n, 1, -1);
-    if (!truePeakPass(n, 1, 0x1u, -1)) {
-        restoreDetector(before);
-        return false;
-    }
-    commitLookahead(n, 1);
-    commitTruePeakRings(n, 1);
-    const float* centres[1] = {pass.gained[0] + kTruePeakHistory - 6};
-    limitPass(n, centres, &output, 1, nullptr, nullptr, nullptr, nullptr);
-    return true;
-}
-
-// ---------------------------------------------------------------- stereo
 
 void LevelerCore::processStereo(const float* inL, const float* inR, float* outL, float* outR,
                                 int32_t count) {
+    const float* const inputs[2] = {inL, inR};
+    float* const outputs[2] = {outL, outR};
+    processChannels<2>(inputs, outputs, count);
+}
+
+template <int Channels>
+void LevelerCore::processChannels(const float* const inputs[Channels], float* const outputs[Channels],
+                                  int32_t count) {
+    static_assert(Channels == 1 || Channels == 2, "mono or stereo: 5.1 has its own loops");
     for (int32_t done = 0; done < count; done += kPassFrames) {
         const int32_t n = atMost(count - done, kPassFrames);
-        if (stereoPass(inL + done, inR + done, outL + done, outR + done, n)) continue;
-        for (int32_t i = done; i < done + n; ++i) stereoFrame(&inL[i], &inR[i], &outL[i], &outR[i]);
+        const float* in[Channels];
+        float* out[Channels];
+        for (int ch = 0; ch < Channels; ++ch) {
+            in[ch] = inputs[ch] + done;
+            out[ch] = outputs[ch] + done;
+        }
+        if (channelsPass<Channels>(in, out, n)) continue;
+        for (int32_t i = 0; i < n; ++i) channelsFrame<Channels>(in, out, i);
     }
 }
 
-void LevelerCore::stereoFrame(const float* inL, const float* inR, float* outL, float* outR) {
-    float x[2] = {*inL, *inR};
+template <int Channels>
+void LevelerCore::channelsFrame(const float* const inputs[Channels], float* const outputs[Channels],
+                                int32_t i) {
+    float x[Channels];
+    for (int ch = 0; ch < Channels; ++ch) x[ch] = inputs[ch][i];
     if (staticGainMode) {
         levelerGain = staticGain;
-        x[0] = admitSample(x[0]);
-        x[1] = admitSample(x[1]);
+        for (int ch = 0; ch < Channels; ++ch) x[ch] = admitSample(x[ch]);
     } else {
-        bool rejectedL = false, rejectedR = false;
-        const float c0 = detectChannel(0, x[0], rejectedL);
-        const float c1 = detectChannel(1, x[1], rejectedR);
-        if (rejectedL) x[0] = 0.0f;
-        if (rejectedR) x[1] = 0.0f;
-        computeLevelerGain(static_cast<double>(c0) + static_cast<double>(c1));
+        float c[Channels];
+        for (int d = 0; d < Channels; ++d) {
+            bool rejected = false;
+            c[d] = detectChannel(d, x[d], rejected);
+            if (rejected) x[d] = 0.0f;  // an unmeasurable sample leaves as silence
+        }
+        // A mono signal counts as two identical channels.
+        computeLevelerGain(static_cast<double>(c[0]) + static_cast<double>(c[Channels - 1]));
     }
 
-    float gained[2];
-    for (int ch = 0; ch < 2; ++ch) {
+    float gained[Channels];
+    for (int ch = 0; ch < Channels; ++ch) {
         float& delayed = lookaheadDelay[ch][lookaheadIndex];
         gained[ch] = delayed * levelerGain;
         delayed = x[ch];
     }
     advanceLookahead();
 
-    float centres[2];
-    const float peak = estimateTruePeak(gained, 2, 0x3u, centres, nullptr);
-    float out[2];
-    limitSample(limiterPeak(peak, centres, 2), centres, out, 2);
-    *outL = out[0];
-    *outR = out[1];
+    float centres[Channels];
+    const float peak = estimateTruePeak(gained, Channels, (1u << Channels) - 1u, centres, nullptr);
+    float out[Channels];
+    limitSample(limiterPeak(peak, centres, Channels), centres, out, Channels);
+    for (int ch = 0; ch < Channels; ++ch) outputs[ch][i] = out[ch];
 }
 
-bool LevelerCore::stereoPass(const float* inL, const float* inR, float* outL, float* outR,
-                             int32_t n) {
+template <int Channels>
+bool LevelerCore::channelsPass(const float* const inputs[Channels], float* const outputs[Channels],
+                               int32_t n) {
     if (sampleBySampleOnly) return false;
     DetectorState before;
     saveDetector(before);
@@ -141,27 +101,27 @@ bool LevelerCore::stereoPass(const float* inL, const float* inR, float* outL, fl
         levelerGain = staticGain;
         for (int32_t i = 0; i < n; ++i) {
             pass.gain[i] = staticGain;
-            pass.admitted[0][i] = admitSample(inL[i]);
-            pass.admitted[1][i] = admitSample(inR[i]);
+            for (int ch = 0; ch < Channels; ++ch) pass.admitted[ch][i] = admitSample(inputs[ch][i]);
         }
     } else {
-        const float* in[2] = {inL, inR};
-        float* admitted[2] = {pass.admitted[0], pass.admitted[1]};
-        detectPass(0, 2, in, admitted, n);
+        float* admitted[Channels];
+        for (int ch = 0; ch < Channels; ++ch) admitted[ch] = pass.admitted[ch];
+        detectPass(0, Channels, inputs, admitted, n);
         for (int32_t i = 0; i < n; ++i)
-            pass.programme[i] = static_cast<double>(pass.power[0][i]) + static_cast<double>(pass.power[1][i]);
+            pass.programme[i] =
+                static_cast<double>(pass.power[0][i]) + static_cast<double>(pass.power[Channels - 1][i]);
         levelerGainPass(n);
     }
-    gainDelayedPass(n, 2, -1);
-    if (!truePeakPass(n, 2, 0x3u, -1)) {
+    gainDelayedPass(n, Channels, -1);
+    if (!truePeakPass(n, Channels, (1u << Channels) - 1u, -1)) {
         restoreDetector(before);
         return false;
     }
-    commitLookahead(n, 2);
-    commitTruePeakRings(n, 2);
-    const float* centres[2] = {pass.gained[0] + kTruePeakHistory - 6, pass.gained[1] + kTruePeakHistory - 6};
-    float* outputs[2] = {outL, outR};
-    limitPass(n, centres, outputs, 2, nullptr, nullptr, nullptr, nullptr);
+    commitLookahead(n, Channels);
+    commitTruePeakRings(n, Channels);
+    const float* centres[Channels];
+    for (int ch = 0; ch < Channels; ++ch) centres[ch] = pass.gained[ch] + kTruePeakHistory - 6;
+    limitPass(n, centres, outputs, Channels, nullptr, nullptr, nullptr, nullptr);
     return true;
 }
 

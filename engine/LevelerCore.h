@@ -177,14 +177,18 @@ private:
     void restoreDetector(const DetectorState& state);
 
     // Frame-by-frame path: every stage for one frame, recovery included.
-    void monoFrame(const float* input, float* output);
-    void stereoFrame(const float* inL, const float* inR, float* outL, float* outR);
+    // Mono and stereo share them over the channel count: a mono signal
+    // counts as two identical channels in the programme power.
+    template <int Channels>
+    void processChannels(const float* const inputs[Channels], float* const outputs[Channels], int32_t count);
+    template <int Channels>
+    void channelsFrame(const float* const inputs[Channels], float* const outputs[Channels], int32_t i);
     void surroundFrame(const float* const inputs[6], float* const outputs[6], int32_t i,
                        float* lfeCentreOut, float* lfePeakOut);
     // Staged passes; false (and nothing changed) when the frames need the
     // frame-by-frame path.
-    bool monoPass(const float* input, float* output, int32_t n);
-    bool stereoPass(const float* inL, const float* inR, float* outL, float* outR, int32_t n);
+    template <int Channels>
+    bool channelsPass(const float* const inputs[Channels], float* const outputs[Channels], int32_t n);
     bool surroundPass(const float* const inputs[6], float* const outputs[6], float* lfeCentreOut,
                       float* lfePeakOut, int32_t n, LevelerCore* lfeEngine);
     // Look-ahead stage of a pass: pass.gained[ch] receives the delayed
@@ -209,6 +213,7 @@ private:
     void limitFrame(float p, const float* centres, float* outputs);
     void limitEnvelope(float p);
     void limitLfeEnvelope(float centre, float peak, int32_t i);
+    float lfeLimiterPeak(float peak, float& centre);
     // The sample side of a pass's limiter: the centres delayed by limLen
     // through the sample rings (from `firstSlot` on), scaled by the gains
     // in pass.envelope.
