@@ -303,17 +303,18 @@ void LevelerCore::limitSample(float p, const float* centres, float* outputs, int
     }
 }
 
+// The LFE engine's reduced recovery: nothing of it but the limiter runs.
+// Returns the scaled peak for the limiter; an overflow silences `centre`.
+__attribute__((always_inline)) inline float LevelerCore::lfeLimiterPeak(float peak, float& centre) {
+    if (!isOverflowPeak(peak)) return peak * kScaledFullScale;
+    ++overflowRecoveries;
+    envelope = 32.0f;
+    centre = 0.0f;
+    return ceiling;
+}
+
 __attribute__((always_inline)) inline void LevelerCore::limitLfeFrame(float centre, float peak, float* output) {
-    float scaled;
-    // The LFE engine's reduced recovery: nothing of it but the limiter runs.
-    if (isOverflowPeak(peak)) {
-        ++overflowRecoveries;
-        scaled = ceiling;
-        envelope = 32.0f;
-        centre = 0.0f;
-    } else {
-        scaled = peak * kScaledFullScale;
-    }
+    const float scaled = lfeLimiterPeak(peak, centre);
     limitFrame<1>(scaled, &centre, output);
 }
 
@@ -324,16 +325,7 @@ void LevelerCore::limitLfe(const float* lfeCentre, const float* lfePeak, float* 
 // The LFE engine's step for frame i of a pass: the envelope now, the sample
 // ring and the output in scaleDelayedPass.
 __attribute__((always_inline)) inline void LevelerCore::limitLfeEnvelope(float centre, float peak, int32_t i) {
-    float scaled;
-    if (isOverflowPeak(peak)) {
-        ++overflowRecoveries;
-        scaled = ceiling;
-        envelope = 32.0f;
-        centre = 0.0f;
-    } else {
-        scaled = peak * kScaledFullScale;
-    }
-    limitEnvelope(scaled);
+    limitEnvelope(lfeLimiterPeak(peak, centre));
     if (envelope > deepestEnvelope) deepestEnvelope = envelope;
     pass.limitedCentre[i] = centre;
     pass.envelope[i] = envelopeGain(envelope);
