@@ -9,39 +9,16 @@
 #include <cstring>
 #include <limits>
 
+#include "ProgramChecks.h"
 #include "VstHost.h"
 
 using namespace vsthost;
+using programchecks::check;
+using programchecks::failures;
 
 namespace {
 
 constexpr float kSampleRateHz = 44100.0f;
-int failures = 0;
-
-void check(bool ok, const char* what) {
-    if (!ok) {
-        std::fprintf(stderr, "FAILED: %s\n", what);
-        ++failures;
-    }
-}
-
-void walkEveryOpcode(AEffect* effect) {
-    const VstInt32 indices[] = {0, -1, std::numeric_limits<VstInt32>::min(),
-                                std::numeric_limits<VstInt32>::max()};
-    const VstIntPtr values[] = {0, -1, std::numeric_limits<VstIntPtr>::min(),
-                                std::numeric_limits<VstIntPtr>::max()};
-    const float opts[] = {0.0f, std::numeric_limits<float>::quiet_NaN(),
-                          -std::numeric_limits<float>::infinity(), 3e9f};
-    for (VstInt32 opcode = 0; opcode < 128; ++opcode) {
-        if (opcode == effClose) continue;
-        const bool valueIsPointer =
-            opcode == effSetSpeakerArrangement || opcode == effGetSpeakerArrangement;
-        for (VstInt32 index : indices)
-            for (VstIntPtr value : values)
-                for (float opt : opts)
-                    dispatch(effect, opcode, index, valueIsPointer ? 0 : value, nullptr, opt);
-    }
-}
 
 }  // namespace
 

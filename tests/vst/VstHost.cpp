@@ -7,6 +7,7 @@
 #endif
 
 #include <cstring>
+#include <limits>
 
 namespace vsthost {
 
@@ -88,6 +89,25 @@ std::string text(AEffect* e, VstInt32 opcode, VstInt32 index, char fill) {
 }
 
 void closeEffect(AEffect* e) { dispatch(e, effClose); }
+
+void walkEveryOpcode(AEffect* effect) {
+    const VstInt32 indices[] = {0, -1, std::numeric_limits<VstInt32>::min(),
+                                std::numeric_limits<VstInt32>::max()};
+    const VstIntPtr values[] = {0, -1, std::numeric_limits<VstIntPtr>::min(),
+                                std::numeric_limits<VstIntPtr>::max()};
+    const float opts[] = {0.0f, std::numeric_limits<float>::quiet_NaN(),
+                          -std::numeric_limits<float>::infinity(), 3e9f};
+    for (VstInt32 opcode = 0; opcode < 128; ++opcode) {
+        if (opcode == effClose) continue;
+        // The speaker arrangement opcodes take a pointer in the value.
+        const bool valueIsPointer =
+            opcode == effSetSpeakerArrangement || opcode == effGetSpeakerArrangement;
+        for (VstInt32 index : indices)
+            for (VstIntPtr value : values)
+                for (float opt : opts)
+                    dispatch(effect, opcode, index, valueIsPointer ? 0 : value, nullptr, opt);
+    }
+}
 
 Buffers::Buffers(int channels, int frames)
     : channel(channels, std::vector<float>(frames > 0 ? frames : 1, 0.0f)), pointers(channels) {

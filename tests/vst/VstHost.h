@@ -62,6 +62,9 @@ inline VstIntPtr dispatch(AEffect* e, VstInt32 opcode, VstInt32 index = 0, VstIn
 // A text answer of the text opcodes (buffer prefilled with `fill`).
 std::string text(AEffect* e, VstInt32 opcode, VstInt32 index = 0, char fill = '\0');
 void closeEffect(AEffect* e);
+// Every opcode but effClose, with null pointers and extreme indices, values
+// and options: the effect must survive them all.
+void walkEveryOpcode(AEffect* effect);
 
 // Deinterleaved audio of one block set: channels x frames.
 struct Buffers {

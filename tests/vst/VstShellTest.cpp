@@ -10,6 +10,7 @@
 #include <limits>
 #include <memory>
 
+#include "ExpectedParameters.h"
 #include "VstHost.h"
 #include "VstTestLayouts.h"
 
@@ -37,14 +38,6 @@ protected:
     std::unique_ptr<Library> library;
     AEffect* effect = nullptr;
 };
-
-const float kDefaultNormalised[9] = {0.5f, 1.0f, 0.25f, 0.5f, 0.5f, 1.0f, 1.0f, 0.0f, 0.25f};
-const char* const kDefaultDisplay[9] = {"-20.0", "0.0",   "0.0",      "-40.0", "-20.0",
-                                        "100.0", "100.0", "0 LLiHLi", "0.0"};
-const char* const kNames[9] = {"Target Level",    "True Peak",      "Max Gain",
-                               "Freeze Level",    "Input Level",    "Correction High",
-                               "Correction Low",  "Corr Mix Mode",  "LFE Gain"};
-const char* const kLabels[9] = {"LUFS", "dBTP", "dB", "LUFS", "LUFS", "%", "%", "", "dB"};
 
 TEST_P(EffectTest, RecordDescribesTheEffect) {
     EXPECT_EQ(effect->magic, vstFourCharCode('V', 's', 't', 'P'));

@@ -14,18 +14,13 @@
 
 #include "EditorHost.h"
 #include "EditorLayout.h"
+#include "ProgramChecks.h"
 #include "WindowCapture.h"
 
 namespace {
 
-int failures = 0;
-
-void check(bool ok, const std::string& what) {
-    if (!ok) {
-        std::fprintf(stderr, "FAILED: %s\n", what.c_str());
-        ++failures;
-    }
-}
+using programchecks::check;
+using programchecks::failures;
 
 capture::Image fromHost(const WindowCapture& shown) {
     capture::Image image(shown.width(), shown.height());

@@ -29,6 +29,7 @@ using std::min;
 #include <vector>
 
 #include "EditorLayout.h"
+#include "ProgramChecks.h"
 #include "VstHost.h"
 #include "WindowCapture.h"
 
@@ -36,14 +37,8 @@ using namespace vsthost;
 
 namespace {
 
-int failures = 0;
-
-void check(bool ok, const std::string& what) {
-    if (!ok) {
-        std::fprintf(stderr, "FAILED: %s\n", what.c_str());
-        ++failures;
-    }
-}
+using programchecks::check;
+using programchecks::failures;
 
 using capture::handleLeftOnScreen;
 using capture::HostValue;

@@ -15,28 +15,15 @@
 #include <limits>
 #include <string>
 
+#include "ExpectedParameters.h"
+#include "ProgramChecks.h"
 #include "VstHost.h"
 
 using namespace vsthost;
+using programchecks::check;
+using programchecks::failures;
 
 namespace {
-
-int failures = 0;
-
-void check(bool ok, const std::string& what) {
-    if (!ok) {
-        std::fprintf(stderr, "FAILED: %s\n", what.c_str());
-        ++failures;
-    }
-}
-
-const float kDefaultNormalised[9] = {0.5f, 1.0f, 0.25f, 0.5f, 0.5f, 1.0f, 1.0f, 0.0f, 0.25f};
-const char* const kDefaultDisplay[9] = {"-20.0", "0.0",   "0.0",      "-40.0", "-20.0",
-                                        "100.0", "100.0", "0 LLiHLi", "0.0"};
-const char* const kNames[9] = {"Target Level",   "True Peak",      "Max Gain",
-                               "Freeze Level",   "Input Level",    "Correction High",
-                               "Correction Low", "Corr Mix Mode",  "LFE Gain"};
-const char* const kLabels[9] = {"LUFS", "dBTP", "dB", "LUFS", "LUFS", "%", "%", "", "dB"};
 
 void checkIdentity(AEffect* effect, bool surround, const char* how) {
     const std::string at = std::string(" (") + how + ")";
@@ -108,23 +95,9 @@ void checkOleIsBalanced(Library& library) {
 
 // Every opcode with null pointers and extreme indices, values and options.
 void walkHostileOpcodes(AEffect* effect) {
+    walkEveryOpcode(effect);
     const VstInt32 indices[] = {0, -1, std::numeric_limits<VstInt32>::min(),
                                 std::numeric_limits<VstInt32>::max()};
-    const VstIntPtr values[] = {0, -1, std::numeric_limits<VstIntPtr>::min(),
-                                std::numeric_limits<VstIntPtr>::max()};
-    const float opts[] = {0.0f, std::numeric_limits<float>::quiet_NaN(),
-                          -std::numeric_limits<float>::infinity(), 3e9f};
-    for (VstInt32 opcode = 0; opcode < 128; ++opcode) {
-        // effClose ends the effect; effEditOpen with a non-window value is
-        // covered below, as the value is the parent's handle.
-        if (opcode == effClose) continue;
-        const bool valueIsPointer =
-            opcode == effSetSpeakerArrangement || opcode == effGetSpeakerArrangement;
-        for (VstInt32 index : indices)
-            for (VstIntPtr value : values)
-                for (float opt : opts)
-                    dispatch(effect, opcode, index, valueIsPointer ? 0 : value, nullptr, opt);
-    }
     // Handles that name no window are refused.
     check(dispatch(effect, effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t(0x12345678))) == 0,
           "editor open on a handle that is no window");
