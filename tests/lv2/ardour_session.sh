@@ -7,21 +7,14 @@
 #
 #   ardour_session.sh BUNDLE_DIR WORK_DIR
 set -uo pipefail
-# On a loaded machine the JACK server now and then drops a client in the
-# middle of a run; the whole test then runs once more on a fresh server, and
-# says so.
-if [ -z "${ORVANTA_JACK_TRY:-}" ]; then
-  ORVANTA_JACK_TRY=1 bash "$0" "$@" && exit 0
-  echo "        first try failed; once more on a fresh JACK server"
-  ORVANTA_JACK_TRY=2 exec bash "$0" "$@"
-fi
+here=$(dirname "$(realpath "$0")")
+source "$here/jack_server.sh" || exit 1
+run_once_more_on_failure "$@"
 trap '' PIPE  # a host that died makes a write to it fail, not end the test
 bundle=$(realpath "$1") work=$2
-here=$(dirname "$(realpath "$0")")
 mkdir -p "$work" && cd "$work" || exit 1
 rm -rf lv2path home session && mkdir lv2path home && ln -s "$bundle" lv2path/orvanta.lv2
 export LV2_PATH=$PWD/lv2path
-source "$here/jack_server.sh" || exit 1
 trap stop_started EXIT
 
 passed=0 failed=0

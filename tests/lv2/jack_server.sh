@@ -12,6 +12,8 @@
 # killed 5 s later. The server waits up to 10 s (not 0.5 s) for a client's
 # process cycle before it drops the client: on a loaded test machine a host
 # that is busy starting up would otherwise be thrown out.
+# A test sources this first and calls run_once_more_on_failure with its
+# arguments before it starts anything.
 export JACK_DEFAULT_SERVER=orvanta-lv2-test
 export JACK_NO_START_SERVER=1
 jack_pids=()
@@ -38,4 +40,13 @@ start_jack_server() {  # start_jack_server RATE PERIOD: true once it runs its dr
     sleep 0.2
   done
   return 1
+}
+# On a loaded machine the JACK server now and then drops a client in the
+# middle of a run; the whole test then runs once more on a fresh server, and
+# says so.
+run_once_more_on_failure() {  # run_once_more_on_failure "$@" of the test
+  [ -n "${ORVANTA_JACK_TRY:-}" ] && return 0
+  ORVANTA_JACK_TRY=1 bash "$0" "$@" && exit 0
+  echo "        first try failed; once more on a fresh JACK server"
+  ORVANTA_JACK_TRY=2 exec bash "$0" "$@"
 }
