@@ -68,39 +68,44 @@ std::vector<float> signalFor(int kind, unsigned seed) {
     return programme(seed);
 }
 
-void setPerSampleCounter(benchmark::State& state, int channels) {
+void setPerSampleCounter(benchmark::State& state, int channels, int block = kBlock) {
     state.counters["ns/sample/ch"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * kBlock * channels * 1e-9,
+        static_cast<double>(state.iterations()) * block * channels * 1e-9,
         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_Mono(benchmark::State& state) {
+// A mono engine on the programme in blocks of `block` frames.
+void runMono(benchmark::State& state, int block) {
     LevelerCore engine;
     configure(engine, 0.5f);
     const std::vector<float> in = programme(1);
-    std::vector<float> out(kBlock);
+    std::vector<float> out(block);
     size_t pos = 0;
     for (auto _ : state) {
-        engine.processMono(&in[pos], out.data(), kBlock);
+        engine.processMono(&in[pos], out.data(), block);
         benchmark::DoNotOptimize(out.data());
-        pos = pos + 2 * kBlock > in.size() ? 0 : pos + kBlock;
+        pos = pos + 2 * block > in.size() ? 0 : pos + block;
     }
-    setPerSampleCounter(state, 1);
+    setPerSampleCounter(state, 1, block);
 }
 
-void BM_Stereo(benchmark::State& state) {
+// A stereo engine in blocks of `block` frames; `kind` as for signalFor.
+void runStereo(benchmark::State& state, int block, Law law, int kind) {
     LevelerCore engine;
-    configure(engine, 0.5f);
-    const std::vector<float> left = programme(1), right = programme(2);
-    std::vector<float> outL(kBlock), outR(kBlock);
+    configure(engine, 0.5f, law);
+    const std::vector<float> left = signalFor(kind, 1), right = signalFor(kind, 2);
+    std::vector<float> outL(block), outR(block);
     size_t pos = 0;
     for (auto _ : state) {
-        engine.processStereo(&left[pos], &right[pos], outL.data(), outR.data(), kBlock);
+        engine.processStereo(&left[pos], &right[pos], outL.data(), outR.data(), block);
         benchmark::DoNotOptimize(outL.data());
-        pos = pos + 2 * kBlock > left.size() ? 0 : pos + kBlock;
+        pos = pos + 2 * block > left.size() ? 0 : pos + block;
     }
-    setPerSampleCounter(state, 2);
+    setPerSampleCounter(state, 2, block);
 }
+
+void BM_Mono(benchmark::State& state) { runMono(state, kBlock); }
+void BM_Stereo(benchmark::State& state) { runStereo(state, kBlock, kMixedLaw, 0); }
 
 struct SurroundBuffers {
     std::vector<float> in[6];
@@ -137,8 +142,9 @@ void BM_SurroundMainEngine(benchmark::State& state) {
     setPerSampleCounter(state, 6);
 }
 
-// The 5.1 unit the front ends use: main engine, LFE engine and the hand-over.
-void BM_Surround51Unit(benchmark::State& state) {
+// The 5.1 unit the front ends use: main engine, LFE engine and the hand-over,
+// in blocks of `block` frames.
+void runSurround51Unit(benchmark::State& state, int block) {
     Surround51 unit;
     configure(unit.main, 0.2f);
     unit.lfe.setTruePeak(-1.0f);
@@ -149,66 +155,25 @@ void BM_Surround51Unit(benchmark::State& state) {
         const float* in[6];
         float* out[6];
         io.pointers(pos, in, out);
-        unit.process(in, out, kBlock);
+        unit.process(in, out, block);
         benchmark::DoNotOptimize(out[0]);
-        pos = pos + 2 * kBlock > io.in[0].size() ? 0 : pos + kBlock;
+        pos = pos + 2 * block > io.in[0].size() ? 0 : pos + block;
     }
-    setPerSampleCounter(state, 6);
+    setPerSampleCounter(state, 6, block);
 }
+
+void BM_Surround51Unit(benchmark::State& state) { runSurround51Unit(state, kBlock); }
 
 // Stereo variants: argument 0 the block size, 1 the gain law, 2 the signal
 // (0 programme, 1 digital silence, 2 a fade into silence over a minute).
 void BM_StereoVariant(benchmark::State& state) {
-    const int block = static_cast<int>(state.range(0));
-    LevelerCore engine;
-    configure(engine, 0.5f, static_cast<Law>(state.range(1)));
-    const int kind = static_cast<int>(state.range(2));
-    const std::vector<float> left = signalFor(kind, 1), right = signalFor(kind, 2);
-    std::vector<float> outL(block), outR(block);
-    size_t pos = 0;
-    for (auto _ : state) {
-        engine.processStereo(&left[pos], &right[pos], outL.data(), outR.data(), block);
-        benchmark::DoNotOptimize(outL.data());
-        pos = pos + 2 * block > left.size() ? 0 : pos + block;
-    }
-    state.counters["ns/sample/ch"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * block * 2 * 1e-9,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    runStereo(state, static_cast<int>(state.range(0)), static_cast<Law>(state.range(1)),
+              static_cast<int>(state.range(2)));
 }
 
-void BM_MonoBlock64(benchmark::State& state) {
-    LevelerCore engine;
-    configure(engine, 0.5f);
-    const std::vector<float> in = programme(1);
-    std::vector<float> out(64);
-    size_t pos = 0;
-    for (auto _ : state) {
-        engine.processMono(&in[pos], out.data(), 64);
-        benchmark::DoNotOptimize(out.data());
-        pos = pos + 2 * 64 > in.size() ? 0 : pos + 64;
-    }
-    state.counters["ns/sample/ch"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * 64 * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-}
+void BM_MonoBlock64(benchmark::State& state) { runMono(state, 64); }
 
-void BM_Surround51UnitBlock64(benchmark::State& state) {
-    Surround51 unit;
-    configure(unit.main, 0.2f);
-    unit.lfe.setTruePeak(-1.0f);
-    unit.lfe.setSampleRate(static_cast<float>(kRateHz));
-    SurroundBuffers io;
-    size_t pos = 0;
-    for (auto _ : state) {
-        const float* in[6];
-        float* out[6];
-        io.pointers(pos, in, out);
-        unit.process(in, out, 64);
-        benchmark::DoNotOptimize(out[0]);
-        pos = pos + 2 * 64 > io.in[0].size() ? 0 : pos + 64;
-    }
-    state.counters["ns/sample/ch"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * 64 * 6 * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-}
+void BM_Surround51UnitBlock64(benchmark::State& state) { runSurround51Unit(state, 64); }
 
 BENCHMARK(BM_Mono);
 BENCHMARK(BM_Stereo);
