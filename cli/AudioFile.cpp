@@ -165,19 +165,25 @@ constexpr NamedFormat kNamedFormats[] = {
     {"au", SF_FORMAT_AU},
 };
 
+// libsndfile's own major formats, each with its name and file extension.
+std::vector<SF_FORMAT_INFO> libraryMajorFormats() {
+    int count = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+    std::vector<SF_FORMAT_INFO> formats(count > 0 ? count : 0);
+    for (int i = 0; i < count; ++i) {
+        formats[i].format = i;
+        sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &formats[i], sizeof formats[i]);
+    }
+    return formats;
+}
+
 }  // namespace
 
 int majorFormatByName(const std::string& name) {
     for (const NamedFormat& named : kNamedFormats)
         if (name == named.name) return named.format & SF_FORMAT_TYPEMASK;
-    int count = 0;
-    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
-    for (int i = 0; i < count; ++i) {
-        SF_FORMAT_INFO info{};
-        info.format = i;
-        sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info);
+    for (const SF_FORMAT_INFO& info : libraryMajorFormats())
         if (info.extension && name == info.extension) return info.format;
-    }
     return 0;
 }
 
@@ -240,12 +246,7 @@ std::string listFormats() {
             description += std::string(", ") + sub.name;
         line(named.name, description.c_str());
     }
-    int count = 0;
-    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
-    for (int i = 0; i < count; ++i) {
-        SF_FORMAT_INFO info{};
-        info.format = i;
-        sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info);
+    for (const SF_FORMAT_INFO& info : libraryMajorFormats()) {
         bool named = false;
         for (const NamedFormat& known : kNamedFormats)
             named = named || (known.format & SF_FORMAT_TYPEMASK) == info.format;
