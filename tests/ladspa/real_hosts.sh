@@ -13,11 +13,7 @@ source "$here/../../tools/loudness.sh" || exit 1
 so=$plugins/la_Orvanta64.so
 mkdir -p "$work" && cd "$work" || exit 1
 
-passed=0 failed=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then echo "ok      $what"; passed=$((passed + 1)); else echo "FAILED  $what"; failed=$((failed + 1)); fi
-}
+source "$here/../host_checks.sh" || exit 1
 number() { [[ "$1" =~ ^[-+]?[0-9]+(\.[0-9]+)?$ ]]; }
 within() { number "$1" && awk -v a="$1" -v b="$2" -v tol="$3" 'BEGIN { d = a - b; exit !(d <= tol && -d <= tol) }'; }
 at_most() { number "$1" && awk -v a="$1" -v b="$2" 'BEGIN { exit !(a <= b) }'; }
@@ -79,5 +75,4 @@ for host in applyplugin ffmpeg; do
   check "$host: true peak at most -3 dBTP + ${meter_allowance_db} dB" at_most "$tp" "$(awk -v a=$meter_allowance_db 'BEGIN { print -3 + a }')"
 done
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report_checks

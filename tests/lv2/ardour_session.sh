@@ -17,11 +17,7 @@ rm -rf lv2path home session && mkdir lv2path home && ln -s "$bundle" lv2path/orv
 export LV2_PATH=$PWD/lv2path
 trap stop_started EXIT
 
-passed=0 failed=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then echo "ok      $what"; passed=$((passed + 1)); else echo "FAILED  $what"; failed=$((failed + 1)); fi
-}
+source "$here/../host_checks.sh" || exit 1
 result() { grep -a "^result $1 " ardour.out | head -n 1 | sed "s/^result $1 //"; }
 is() { [ "$(result "$1")" = "$2" ]; }
 
@@ -55,5 +51,4 @@ check "the reopened session has the plug-in again" is reopened true
 check "with Max Gain still at 12 dB" is reopened_max_gain 12.0
 check "and its latency" is reopened_latency 1698
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report_checks

@@ -23,11 +23,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-passed=0 failed=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then echo "ok      $what"; passed=$((passed + 1)); else echo "FAILED  $what"; failed=$((failed + 1)); fi
-}
+source "$here/../host_checks.sh" || exit 1
 # Polls COMMAND every 0.2 s for up to SECONDS.
 wait_for() {  # wait_for SECONDS COMMAND...
   local tries=$(($1 * 5)); shift
@@ -81,5 +77,4 @@ echo "        leveler gain after target -20 -> -12 LUFS: $raised_gain dB"
 check "jalv hands the new target to the plug-in (gain up by more than 4 dB)" \
   greater "$raised_gain" "$(awk -v g="$loud_gain" 'BEGIN { print g + 4 }')"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report_checks

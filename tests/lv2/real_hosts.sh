@@ -8,17 +8,14 @@
 #   real_hosts.sh BUNDLE_DIR LADSPA_LIBRARY PROGRAMME_TOOL WORK_DIR
 set -uo pipefail
 bundle=$(realpath "$1") ladspa=$(realpath "$2") programme=$(realpath "$3") work=$4
+here=$(dirname "$(realpath "$0")")
 mkdir -p "$work" && cd "$work" || exit 1
 # Hosts search LV2_PATH for bundles: a folder holding only ours.
 rm -rf lv2path && mkdir lv2path && ln -s "$bundle" lv2path/orvanta.lv2
 export LV2_PATH=$PWD/lv2path
 limit=120  # seconds any one host may take
 
-passed=0 failed=0
-check() {  # check DESCRIPTION COMMAND...
-  local what=$1; shift
-  if "$@"; then echo "ok      $what"; passed=$((passed + 1)); else echo "FAILED  $what"; failed=$((failed + 1)); fi
-}
+source "$here/../host_checks.sh" || exit 1
 # The float samples of a WAV, headers aside (ffmpeg copies them unchanged).
 samples() { timeout $limit ffmpeg -v error -nostdin -y -i "$1" -f f32le -c:a pcm_f32le "$2"; }
 same_samples() {  # same_samples A.wav B.wav: both decode, same bits, not silent
@@ -83,5 +80,4 @@ for layout in "1 mono orvt_mono" "2 stereo orvt_stereo" "6 5dot1 orvt_5dot1"; do
   done
 done
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+report_checks
