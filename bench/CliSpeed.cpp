@@ -38,15 +38,15 @@ int main(int argc, char** argv) {
     std::vector<std::pair<dev_t, ino_t>> ids;
 
     // The whole job, as `orvanta-level INPUT -o OUTPUT --plot PLOT` runs it.
-    JobSpec spec;
-    spec.input = input;
-    spec.output = folder + "/speed_out.wav";
-    spec.plotFile = folder + "/speed_plot.png";
-    spec.options = &options;
-    spec.inputIds = &ids;
+    JobRequest request;
+    request.input = input;
+    request.output = folder + "/speed_out.wav";
+    request.plotFile = folder + "/speed_plot.png";
+    request.options = &options;
+    request.inputIds = &ids;
     JobProgress progress;
     std::atomic<int> stop{0};
-    const JobResult whole = levelFile(spec, progress, stop);
+    const JobResult whole = levelFile(request, progress, stop);
     if (!whole.ok) {
         std::fprintf(stderr, "%s\n", whole.error.c_str());
         return 1;

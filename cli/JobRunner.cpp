@@ -23,7 +23,7 @@ std::string clock(double seconds) {
     return text;
 }
 
-std::string progressLine(const JobSpec& spec, const JobProgress& p) {
+std::string progressLine(const JobRequest& request, const JobProgress& p) {
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - p.start).count();
     const int64_t total = p.framesTotal.load();
@@ -35,7 +35,7 @@ std::string progressLine(const JobSpec& spec, const JobProgress& p) {
     std::string bar(kBarCells, ' ');
     const int filled = static_cast<int>(fraction * kBarCells);
     for (int i = 0; i < filled; ++i) bar[static_cast<size_t>(i)] = '#';
-    std::string name = baseName(spec.input);
+    std::string name = baseName(request.input);
     if (name.size() > 28) name = name.substr(0, 25) + "...";
     char text[256];
     std::snprintf(text, sizeof text, "%-28s [%s] %3.0f%%  %s elapsed  %5.1fx  %s left", name.c_str(), bar.c_str(),
@@ -45,9 +45,9 @@ std::string progressLine(const JobSpec& spec, const JobProgress& p) {
 
 }  // namespace
 
-std::vector<JobResult> runJobs(const std::vector<JobSpec>& specs, int jobs, bool showProgress,
+std::vector<JobResult> runJobs(const std::vector<JobRequest>& requests, int jobs, bool showProgress,
                                const std::atomic<int>& stop) {
-    const size_t count = specs.size();
+    const size_t count = requests.size();
     std::vector<JobResult> results(count);
     std::unique_ptr<JobProgress[]> progress(new JobProgress[count]);
     std::unique_ptr<std::atomic<bool>[]> reported(new std::atomic<bool>[count]);
@@ -59,15 +59,15 @@ std::vector<JobResult> runJobs(const std::vector<JobSpec>& specs, int jobs, bool
             const size_t i = next.fetch_add(1);
             if (i >= count) return;
             if (stop.load()) {
-                results[i].input = specs[i].input;
-                results[i].output = specs[i].output;
+                results[i].input = requests[i].input;
+                results[i].output = requests[i].output;
                 results[i].interrupted = true;
                 results[i].started = false;
-                results[i].error = specs[i].input + ": not levelled (interrupted)";
+                results[i].error = requests[i].input + ": not levelled (interrupted)";
                 progress[i].state = JobProgress::Done;
                 continue;
             }
-            results[i] = levelFile(specs[i], progress[i], stop);
+            results[i] = levelFile(requests[i], progress[i], stop);
             progress[i].state = JobProgress::Done;  // publishes results[i] to the display thread
         }
     };
@@ -107,7 +107,7 @@ std::vector<JobResult> runJobs(const std::vector<JobSpec>& specs, int jobs, bool
             clearProgress();
             for (size_t i = 0; i < count; ++i) {
                 if (progress[i].state.load() != JobProgress::Running) continue;
-                std::fprintf(stderr, "%s\n", progressLine(specs[i], progress[i]).c_str());
+                std::fprintf(stderr, "%s\n", progressLine(requests[i], progress[i]).c_str());
                 ++drawnLines;
             }
             std::fflush(stderr);

@@ -10,6 +10,6 @@
 
 // `stop` is set by the signal handlers; running jobs then clean up and the
 // remaining ones are not started. Failures are printed to stderr as they
-// happen. Returns the results in the order of `specs`.
-std::vector<JobResult> runJobs(const std::vector<JobSpec>& specs, int jobs, bool showProgress,
+// happen. Returns the results in the order of `requests`.
+std::vector<JobResult> runJobs(const std::vector<JobRequest>& requests, int jobs, bool showProgress,
                                const std::atomic<int>& stop);

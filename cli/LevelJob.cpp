@@ -25,16 +25,16 @@ constexpr int kPlotPointsPerSecond = 10;      // 100 ms, the step of EBU short-t
 // the meter's history, a cost that should not grow with the points).
 constexpr int64_t kMostPlotPoints = 1500;
 
-void checkDestination(const JobSpec& spec) {
+void checkDestination(const JobRequest& request) {
     struct stat st;
-    if (stat(spec.output.c_str(), &st) != 0) return;  // absent: the folder check follows on creation
-    if (S_ISDIR(st.st_mode)) throw FileError{spec.output + ": is a folder; give a file name"};
+    if (stat(request.output.c_str(), &st) != 0) return;  // absent: the folder check follows on creation
+    if (S_ISDIR(st.st_mode)) throw FileError{request.output + ": is a folder; give a file name"};
     // A device or a pipe would be replaced by a regular file, not written to.
-    if (!S_ISREG(st.st_mode)) throw FileError{spec.output + ": is not a regular file; orvanta-level writes files only"};
-    for (const auto& id : *spec.inputIds)
+    if (!S_ISREG(st.st_mode)) throw FileError{request.output + ": is not a regular file; orvanta-level writes files only"};
+    for (const auto& id : *request.inputIds)
         if (id.first == st.st_dev && id.second == st.st_ino)
-            throw FileError{spec.output + ": is an input file; orvanta-level never writes over its input"};
-    if (!spec.options->force) throw FileError{spec.output + ": already exists (use --force to replace it)"};
+            throw FileError{request.output + ": is an input file; orvanta-level never writes over its input"};
+    if (!request.options->force) throw FileError{request.output + ": already exists (use --force to replace it)"};
 }
 
 double toDb(double gain) { return 20.0 * std::log10(gain); }
@@ -53,9 +53,9 @@ void measureFile(const std::string& path, const ChannelLayout& layout, int rate,
     shortTerm = meter.shortTerm();
 }
 
-void run(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& stop, JobResult& r) {
-    const Options& options = *spec.options;
-    InputFile input(spec.input);
+void run(const JobRequest& request, JobProgress& progress, const std::atomic<int>& stop, JobResult& r) {
+    const Options& options = *request.options;
+    InputFile input(request.input);
     const SF_INFO& info = input.info();
     const ChannelLayout& layout = input.layout();
     r.layout = layout.layout;
@@ -67,11 +67,11 @@ void run(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& sto
     progress.framesTotal = knownFrames;
     progress.rateHz = info.samplerate;
 
-    checkDestination(spec);
+    checkDestination(request);
     const SampleEncoding encoding = chooseEncoding(info.format, info.channels, info.samplerate, options.format,
-                                                   options.bits, options.dither, spec.output);
+                                                   options.bits, options.dither, request.output);
     r.outputFormat = describeFormat(encoding.format);
-    OutputFile output(spec.output, encoding, info.channels, info.samplerate);
+    OutputFile output(request.output, encoding, info.channels, info.samplerate);
     // The output keeps the input's channel order when it can say so; a file
     // whose map the output format cannot carry is written in the engine's
     // (the standard) order instead, so no reader mistakes its channels.
@@ -215,33 +215,33 @@ int64_t plotStepFrames(int rateHz, int64_t frames) {
     return hundredMs * std::max<int64_t>(1, (frames / hundredMs + kMostPlotPoints - 1) / kMostPlotPoints);
 }
 
-JobResult levelFile(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& stop) {
+JobResult levelFile(const JobRequest& request, JobProgress& progress, const std::atomic<int>& stop) {
     JobResult r;
-    r.input = spec.input;
-    r.output = spec.output;
-    r.plotFile = spec.plotFile;
-    r.settings = spec.options->settings;
+    r.input = request.input;
+    r.output = request.output;
+    r.plotFile = request.plotFile;
+    r.settings = request.options->settings;
     progress.start = std::chrono::steady_clock::now();
     progress.state = JobProgress::Running;
-    if (!spec.refusal.empty()) {
-        r.error = spec.refusal;
+    if (!request.refusal.empty()) {
+        r.error = request.refusal;
         return r;
     }
     try {
-        run(spec, progress, stop, r);
+        run(request, progress, stop, r);
         r.ok = true;
     } catch (const FileError& e) {
         r.error = e.message;
     } catch (const Interrupted&) {
         r.interrupted = true;
-        r.error = spec.input + ": interrupted; " + spec.output + " was not written";
+        r.error = request.input + ": interrupted; " + request.output + " was not written";
     } catch (const std::bad_alloc&) {
-        r.error = spec.input + ": out of memory";
+        r.error = request.input + ": out of memory";
     }
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - progress.start).count();
-    if (r.ok && !spec.plotFile.empty()) {
+    if (r.ok && !request.plotFile.empty()) {
         try {
-            drawPlot(r, spec.plotFile);
+            drawPlot(r, request.plotFile);
         } catch (const FileError& e) {
             r.ok = false;
             r.error = e.message;

@@ -15,7 +15,7 @@
 #include "Arguments.h"
 #include "Loudness.h"
 
-struct JobSpec {
+struct JobRequest {
     std::string input;
     std::string output;
     std::string plotFile;  // "" = no plot
@@ -72,7 +72,7 @@ struct JobResult {
 
 // Never throws; the caller marks `progress` Done once it has stored the result. `stop` becomes non-zero on SIGINT or SIGTERM: the job then
 // removes its temporary file and returns with `interrupted` set.
-JobResult levelFile(const JobSpec& spec, JobProgress& progress, const std::atomic<int>& stop);
+JobResult levelFile(const JobRequest& request, JobProgress& progress, const std::atomic<int>& stop);
 
 // Spacing of the plot's points: 100 ms, or a multiple of it that keeps a long
 // file to about 1500 points. `frames` < 0: unknown length.

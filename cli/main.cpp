@@ -108,36 +108,36 @@ int main(int argc, char** argv) {
             return 1;
         }
 
-    std::vector<JobSpec> specs;
+    std::vector<JobRequest> requests;
     std::map<std::string, std::string> claimed;  // output -> the input that writes it
     for (const std::string& input : options.inputs) {
-        JobSpec spec;
-        spec.input = input;
-        spec.options = &options;
-        spec.inputIds = &inputIds;
+        JobRequest request;
+        request.input = input;
+        request.options = &options;
+        request.inputIds = &inputIds;
         if (batch) {
             std::string name = baseName(input);
             if (!options.format.empty())
                 name = stem(name) + "." + extensionOf(majorFormatByName(options.format) | subtypeImpliedBy(options.format));
-            spec.output = options.outputDir + "/" + name;
+            request.output = options.outputDir + "/" + name;
         } else {
-            spec.output = options.outputFile;
+            request.output = options.outputFile;
         }
         if (!options.plotPath.empty())
-            spec.plotFile = plotIntoFolder ? options.plotPath + "/" + stem(baseName(input)) + ".png" : options.plotPath;
-        const auto previous = claimed.find(spec.output);
+            request.plotFile = plotIntoFolder ? options.plotPath + "/" + stem(baseName(input)) + ".png" : options.plotPath;
+        const auto previous = claimed.find(request.output);
         if (previous != claimed.end())
-            spec.refusal = spec.output + ": also the output of " + previous->second + "; not levelled twice";
+            request.refusal = request.output + ": also the output of " + previous->second + "; not levelled twice";
         else
-            claimed[spec.output] = input;
-        specs.push_back(spec);
+            claimed[request.output] = input;
+        requests.push_back(request);
     }
 
     int jobs = options.jobs;
     if (jobs <= 0) jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     const bool showProgress = !options.quiet && isatty(STDERR_FILENO);
     const auto started = std::chrono::steady_clock::now();
-    const std::vector<JobResult> results = runJobs(specs, jobs, showProgress, stopSignal);
+    const std::vector<JobResult> results = runJobs(requests, jobs, showProgress, stopSignal);
     const double wallSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (!options.plotPath.empty()) releasePlotCaches();
 

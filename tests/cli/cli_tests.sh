@@ -36,8 +36,8 @@ case $group in
 identity)
   # Float output equals the engine driven directly, latency removed, same
   # length; mono, stereo and 5.1; at 44.1 and 48 kHz.
-  for spec in "1 48000" "2 44100" "6 48000"; do
-    set -- $spec
+  for shape in "1 48000" "2 44100" "6 48000"; do
+    set -- $shape
     ch=$1 rate=$2
     "$helper" generate in$ch.wav "$ch" "$rate" 7 float
     "$tool" -q in$ch.wav -o out$ch.wav || fail "$ch channels: exit status $?"

@@ -1,6 +1,6 @@
 #!/bin/bash
 # The LV2 bundle in real hosts from Debian: lv2_validate checks the Turtle
-# against the LV2 specification bundles, lv2ls and lv2info list the three
+# against the LV2 vocabulary bundles Debian ships, lv2ls and lv2info list the three
 # plug-ins, and lv2apply, lv2file and ffmpeg's lv2 filter render mono, stereo
 # and 6-channel float WAVs that must be bit-identical to the LADSPA plug-in's
 # render (ffmpeg's ladspa filter) with the same controls.
@@ -23,7 +23,7 @@ same_samples() {  # same_samples A.wav B.wav: both decode, same bits, not silent
     [ "$(tr -d '\0' < "$1.raw" | head -c 1 | wc -c)" -eq 1 ]
 }
 
-# --- the Turtle against the LV2 specification
+# --- the Turtle against the LV2 vocabularies
 validate() {
   local out
   out=$(timeout $limit lv2_validate "$bundle/manifest.ttl" "$bundle/orvanta.ttl" 2>&1)
