@@ -6,6 +6,7 @@
 
 #include "LevelerCore.h"
 #include "Math.h"
+#include "MathLanes.h"
 #include "Numerics.h"
 
 using namespace orvanta;
@@ -128,19 +129,40 @@ void LevelerCore::levelerGainPass(int32_t n) {
             }
         }
     }
-    // While the detector stands still (silence, the freeze), the programme
-    // power repeats exactly and the log law's gain of the last new power is
-    // reused.
+    // The log law two frames at a time as well: expLanes and logLanes give
+    // orvanta::exp's and orvanta::log's bits in each lane. Pairs without a
+    // log-law frame are skipped. While the detector stands still (silence,
+    // the freeze) the programme power repeats exactly, and the gain of the
+    // last power computed is reused.
     if (anyLog) {
-        for (int32_t i = 0; i < n; ++i) {
-            const double power = pass.programme[i];
-            const bool logBranch = power > inputPower ? highUsesLogLaw : lowUsesLogLaw;
-            if (!logBranch) continue;
-            if (power != lastLawPower) {
-                lastLawPower = power;
-                lastLawGain = lawGain(power);
+        const PowerPair threshold = PowerPair{} + inputPower;
+        const PowerMask highLog = PowerMask{} - int64_t{highUsesLogLaw != 0};
+        const PowerMask lowLog = PowerMask{} - int64_t{lowUsesLogLaw != 0};
+        const PowerPair highSlope = PowerPair{} + static_cast<double>(highLogSlope);
+        const PowerPair lowSlope = PowerPair{} + static_cast<double>(lowLogSlope);
+        const PowerPair highOffset = PowerPair{} + static_cast<double>(highLogOffset);
+        const PowerPair lowOffset = PowerPair{} + static_cast<double>(lowLogOffset);
+        for (int32_t i = 0; i < n; i += 2) {
+            PowerPair power;
+            std::memcpy(&power, &pass.programme[i], sizeof power);
+            const PowerMask high = power > threshold;
+            const PowerMask logLane = high ? highLog : lowLog;
+            if (_mm_movemask_pd(reinterpret_cast<__m128d>(logLane)) == 0) continue;
+            const int lanes = i + 1 < n ? 2 : 1;
+            if (power[0] == lastLawPower && (lanes == 1 || power[1] == lastLawPower)) {
+                for (int k = 0; k < lanes; ++k)
+                    if (logLane[k]) pass.gain[i + k] = lastLawGain;
+                continue;
             }
-            pass.gain[i] = lastLawGain;
+            const PowerPair gain = expLanes(logLanes(power) * (high ? highSlope : lowSlope) +
+                                            (high ? highOffset : lowOffset));
+            for (int k = 0; k < lanes; ++k) {
+                if (!logLane[k]) continue;
+                const float rounded = static_cast<float>(gain[k]);
+                pass.gain[i + k] = rounded > maxGain ? maxGain : rounded;
+                lastLawPower = power[k];
+                lastLawGain = pass.gain[i + k];
+            }
         }
     }
     levelerGain = pass.gain[n - 1];
