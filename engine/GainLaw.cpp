@@ -6,7 +6,7 @@
 
 #include "LevelerCore.h"
 #include "Math.h"
-#include "MathLanes.h"
+#include "LogLawPass.h"
 #include "Numerics.h"
 
 using namespace orvanta;
@@ -129,41 +129,14 @@ void LevelerCore::levelerGainPass(int32_t n) {
             }
         }
     }
-    // The log law two frames at a time as well: expLanes and logLanes give
-    // orvanta::exp's and orvanta::log's bits in each lane. Pairs without a
-    // log-law frame are skipped. While the detector stands still (silence,
-    // the freeze) the programme power repeats exactly, and the gain of the
-    // last power computed is reused.
+    // Frames whose branch takes the log law: two or four frames per vector.
     if (anyLog) {
-        const PowerPair threshold = PowerPair{} + inputPower;
-        const PowerMask highLog = PowerMask{} - int64_t{highUsesLogLaw != 0};
-        const PowerMask lowLog = PowerMask{} - int64_t{lowUsesLogLaw != 0};
-        const PowerPair highSlope = PowerPair{} + static_cast<double>(highLogSlope);
-        const PowerPair lowSlope = PowerPair{} + static_cast<double>(lowLogSlope);
-        const PowerPair highOffset = PowerPair{} + static_cast<double>(highLogOffset);
-        const PowerPair lowOffset = PowerPair{} + static_cast<double>(lowLogOffset);
-        for (int32_t i = 0; i < n; i += 2) {
-            PowerPair power;
-            std::memcpy(&power, &pass.programme[i], sizeof power);
-            const PowerMask high = power > threshold;
-            const PowerMask logLane = high ? highLog : lowLog;
-            if (_mm_movemask_pd(reinterpret_cast<__m128d>(logLane)) == 0) continue;
-            const int lanes = i + 1 < n ? 2 : 1;
-            if (power[0] == lastLawPower && (lanes == 1 || power[1] == lastLawPower)) {
-                for (int k = 0; k < lanes; ++k)
-                    if (logLane[k]) pass.gain[i + k] = lastLawGain;
-                continue;
-            }
-            const PowerPair gain = expLanes(logLanes(power) * (high ? highSlope : lowSlope) +
-                                            (high ? highOffset : lowOffset));
-            for (int k = 0; k < lanes; ++k) {
-                if (!logLane[k]) continue;
-                const float rounded = static_cast<float>(gain[k]);
-                pass.gain[i + k] = rounded > maxGain ? maxGain : rounded;
-                lastLawPower = power[k];
-                lastLawGain = pass.gain[i + k];
-            }
-        }
+        const LogLawSettings law = {inputPower, highUsesLogLaw != 0, lowUsesLogLaw != 0,
+                                    highLogSlope, lowLogSlope, highLogOffset, lowLogOffset, maxGain};
+        if (useAvx2)
+            logLawGainsAvx2(pass.programme, pass.gain, n, law, lastLawPower, lastLawGain);
+        else
+            logLawGains<TwoLanes>(pass.programme, pass.gain, n, law, lastLawPower, lastLawGain);
     }
     levelerGain = pass.gain[n - 1];
     if (n & 1) antiDenormal = -antiDenormal;
