@@ -6,6 +6,7 @@
 
 #include "LevelerCore.h"
 #include "Math.h"
+#include "LogLawPass.h"
 #include "Numerics.h"
 
 using namespace orvanta;
@@ -128,20 +129,14 @@ void LevelerCore::levelerGainPass(int32_t n) {
             }
         }
     }
-    // While the detector stands still (silence, the freeze), the programme
-    // power repeats exactly and the log law's gain of the last new power is
-    // reused.
+    // Frames whose branch takes the log law: two or four frames per vector.
     if (anyLog) {
-        for (int32_t i = 0; i < n; ++i) {
-            const double power = pass.programme[i];
-            const bool logBranch = power > inputPower ? highUsesLogLaw : lowUsesLogLaw;
-            if (!logBranch) continue;
-            if (power != lastLawPower) {
-                lastLawPower = power;
-                lastLawGain = lawGain(power);
-            }
-            pass.gain[i] = lastLawGain;
-        }
+        const LogLawSettings law = {inputPower, highUsesLogLaw != 0, lowUsesLogLaw != 0,
+                                    highLogSlope, lowLogSlope, highLogOffset, lowLogOffset, maxGain};
+        if (useAvx2)
+            logLawGainsAvx2(pass.programme, pass.gain, n, law, lastLawPower, lastLawGain);
+        else
+            logLawGains<TwoLanes>(pass.programme, pass.gain, n, law, lastLawPower, lastLawGain);
     }
     levelerGain = pass.gain[n - 1];
     if (n & 1) antiDenormal = -antiDenormal;

@@ -298,7 +298,7 @@ private:
     uint32_t overflowRecoveries = 0;  // diagnostics only
     float deepestEnvelope = 0.0f;     // meter only
     bool sampleBySampleOnly = false;  // tests: the frame-by-frame path for every frame
-    // The last programme power a pass put through the law, and its gain
+    // The last programme power the log law computed in a pass, and its gain
     // (-1: none; powers are never negative).
     double lastLawPower = -1.0;
     float lastLawGain = 1.0f;
