@@ -39,7 +39,11 @@ VstInt16 toRectField(VSTGUI::CCoord pixels) {
 
 OVEditor::OVEditor(AudioEffect* effect, const EditorLayout& editorLayout)
     : AEffGUIEditor(effect), layout(editorLayout) {
-    VSTGUI::setEmbeddedResources(kEditorImages, kEditorImageCount);
+    // The module registers its images once, as the view layer asks: hosts
+    // create instances on several threads at once, and a function-local
+    // static is initialised exactly once, before any instance goes on.
+    [[maybe_unused]] static const bool imagesRegistered =
+        (VSTGUI::setEmbeddedResources(kEditorImages, kEditorImageCount), true);
     rect.top = 0;
     rect.left = 0;
     rect.bottom = toRectField(layout.windowHeightPx);
