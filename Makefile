@@ -11,7 +11,12 @@ BUILDWIN64 := $(BUILD)/windows-x86_64
 BUILDWIN32 := $(BUILD)/windows-i686
 WINPLUGINS := $(CURDIR)/$(BUILD)/plugins/windows
 
-.PHONY: all deps configure build windows test memcheck demo bench stress plugins install screenshots clean
+# The sanitizer builds of the x86-64 tree, each in a folder of its own.
+BUILDASAN := $(BUILD)/asan
+BUILDTSAN := $(BUILD)/tsan
+
+.PHONY: all deps configure build windows test memcheck demo bench stress plugins install screenshots clean \
+        sanitize sanitize-thread fuzz
 
 all: build
 
@@ -63,6 +68,22 @@ bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target orvanta_bench orvanta_cli_speed orvanta-level
 	$(BUILD)/bench/orvanta_bench
 	bash bench/cli_speed.sh $(BUILD)
+
+# The whole x86-64 suite under AddressSanitizer (leak checking on) and
+# UndefinedBehaviorSanitizer; it says which tests cannot run there.
+sanitize: deps
+	cmake -S . -B $(BUILDASAN) -DORVANTA_SANITIZE=address,undefined $(CMAKE_ARGS)
+	cmake --build $(BUILDASAN) -j $(JOBS)
+	bash tools/sanitize/run-lane.sh $(BUILDASAN) address -j $(JOBS)
+
+# ThreadSanitizer: the tests labelled "threads" (the VST parameter hand-over,
+# plug-in instances of every format on threads of their own, orvanta-level
+# --jobs 2 with its progress display) and what they run.
+TSAN_TARGETS := vst_handover_tsan_0 vst_handover_tsan_1 concurrent_instances orvanta-level cli_test_helper
+sanitize-thread: deps
+	cmake -S . -B $(BUILDTSAN) -DORVANTA_SANITIZE=thread $(CMAKE_ARGS)
+	cmake --build $(BUILDTSAN) -j $(JOBS) --target $(TSAN_TARGETS)
+	bash tools/sanitize/run-lane.sh $(BUILDTSAN) thread -j $(JOBS) -L threads
 
 # Randomized stress of the engine with fresh seeds, for SECONDS seconds.
 SECONDS ?= 60
