@@ -296,7 +296,8 @@ errors)
 signals)
   # SIGINT and SIGTERM in the middle of a long file: no output, no temporary
   # file, an existing destination untouched, and the tool ends by the signal.
-  "$helper" generate long.wav 2 48000 300 pcm16
+  # sox writes the long file in a second, also in the sanitizer lanes.
+  sox -n -r 48000 -c 2 -b 16 long.wav synth 300 pinknoise vol 0.5
   for sig in INT TERM; do
     echo "keep me" > dest_$sig.wav
     "$tool" -q long.wav -o dest_$sig.wav --force &
