@@ -85,6 +85,16 @@ sanitize-thread: deps
 	cmake --build $(BUILDTSAN) -j $(JOBS) --target $(TSAN_TARGETS)
 	bash tools/sanitize/run-lane.sh $(BUILDTSAN) thread -j $(JOBS) -L threads
 
+# The file fuzzer of orvanta-level's input path, for SECONDS seconds: a clang
+# build with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer. A
+# crash prints its input and becomes a case in tests/fuzz/regressions.
+BUILDFUZZ := $(BUILD)/fuzz
+fuzz:
+	@bash tools/install-deps.sh fuzz
+	CC=clang CXX=clang++ cmake -S . -B $(BUILDFUZZ) -DORVANTA_FUZZ=ON -DORVANTA_SANITIZE=address,undefined $(CMAKE_ARGS)
+	cmake --build $(BUILDFUZZ) -j $(JOBS) --target level_file_fuzzer fuzz_seed_files
+	bash tests/fuzz/fuzz.sh run $(BUILDFUZZ) $(SECONDS)
+
 # Randomized stress of the engine with fresh seeds, for SECONDS seconds.
 SECONDS ?= 60
 stress: configure
