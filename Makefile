@@ -54,8 +54,15 @@ build: configure windows
 
 plugins: build
 
+# make test ends with the sanitizer lanes where they fit CI's 20 minutes: on
+# two cores or more, unless SANITIZE=0.
+SANITIZE ?= 1
+CORES := $(shell nproc)
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@if [ "$(SANITIZE)" = 0 ]; then echo "make test: sanitizer lanes left out (SANITIZE=0)"; \
+	elif [ "$(CORES)" -lt 2 ]; then echo "make test: sanitizer lanes left out on one core (make sanitize and make sanitize-thread run them)"; \
+	else $(MAKE) --no-print-directory sanitize sanitize-thread; fi
 
 # The test hosts under valgrind's memcheck (also part of `make test`).
 memcheck: build
