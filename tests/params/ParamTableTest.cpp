@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <iterator>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "ParamTable.h"
@@ -76,9 +78,23 @@ TEST(ParamTable, RowsAsHostsSeeThem) {
     const float upper[] = {-10, 0, 30, -10, -0.0f, 100, 100, 3, 30};
     const float engineDefault[] = {-20, 0, 0, -40, -20, 100, 100, 0, 0};
     const float normDefault[] = {0.5f, 1.0f, 0.25f, 0.5f, 0.5f, 1.0f, 1.0f, 0.0f, 0.25f};
+    // Symbols are persisted in sessions and states, option names in scripts.
+    const char* symbols[] = {"target_level", "true_peak", "max_gain", "freeze_level", "input_level",
+                             "correction_high", "correction_low", "corr_mix_mode", "lfe_gain"};
+    const char* options[] = {"target", "true-peak", "max-gain", "freeze", "input-level",
+                             "correction-high", "correction-low", "mix-mode", "lfe-gain"};
+    const ParamUnit units[] = {ParamUnit::Lufs, ParamUnit::Dbtp, ParamUnit::Db, ParamUnit::Lufs, ParamUnit::Lufs,
+                               ParamUnit::Percent, ParamUnit::Percent, ParamUnit::None, ParamUnit::Db};
     for (int i = 0; i < kParamCount; ++i) {
         SCOPED_TRACE(i);
         const ParamInfo& info = paramTable[i];
+        EXPECT_STREQ(info.symbol, symbols[i]);
+        EXPECT_STREQ(info.optionName, options[i]);
+        EXPECT_EQ(info.unit, units[i]);
+        EXPECT_EQ(info.stepCount, i == int(ParamId::CorrMixMode) ? 3 : 0);
+        ParamId found;
+        ASSERT_TRUE(paramFromSymbol(symbols[i], std::strlen(symbols[i]), found));
+        EXPECT_EQ(found, static_cast<ParamId>(i));
         EXPECT_STREQ(info.vstName, names[i]);
         EXPECT_STREQ(info.vstLabel, labels[i]);
         EXPECT_STREQ(info.portName, ports[i]);
@@ -117,6 +133,76 @@ TEST(ParamMapping, BoundsAndTheTopStep) {
         EXPECT_FLOAT_EQ(toEngineValue(id, std::nextafter(topStart * 0.999f, 0.0f)),
                         info.upper - 0.1f);
     }
+}
+
+// Hosts that hand back what they read (a saved normalised value, a VST 3 or
+// CLAP parameter set from its plain value) must land on the same engine value.
+TEST(ParamMapping, NormalisedValueOfEveryGridValueMapsBackExactly) {
+    for (int i = 0; i < kParamCount; ++i) {
+        const auto id = static_cast<ParamId>(i);
+        const ParamInfo& info = paramTable[i];
+        SCOPED_TRACE(i);
+        const int steps = id == ParamId::CorrMixMode ? 3 : static_cast<int>(info.mapA - 0.5f);
+        for (int k = 0; k <= steps; ++k) {
+            const float v = id == ParamId::CorrMixMode ? modeToNormalised(k) : (k + 0.5f) / info.mapA;
+            const float plain = toEngineValue(id, std::fmin(v, 1.0f));
+            const float back = toNormalised(id, plain);
+            ASSERT_EQ(toEngineValue(id, back), plain) << "step " << k;
+            ASSERT_GE(back, 0.0f);
+            ASSERT_LE(back, 1.0f);
+        }
+        EXPECT_EQ(toNormalised(id, info.lower), 0.0f);
+        EXPECT_EQ(toNormalised(id, info.upper), 1.0f);
+        EXPECT_EQ(toNormalised(id, info.upper + 50.0f), 1.0f);
+        EXPECT_EQ(toNormalised(id, kNaN), 0.0f);
+    }
+    // Off the grid: the nearest grid value.
+    EXPECT_EQ(toEngineValue(ParamId::TargetLevel, toNormalised(ParamId::TargetLevel, -20.04f)), -20.0f);
+    EXPECT_EQ(toNormalised(ParamId::CorrMixMode, 1.5f), modeToNormalised(2));
+}
+
+TEST(ParamDisplay, TextWithUnitAndItsInverse) {
+    char text[64];
+    const std::pair<ParamId, float> shown[] = {{ParamId::TargetLevel, -20.0f}, {ParamId::CorrectionHigh, 99.7f},
+                                               {ParamId::CorrMixMode, 2.0f}, {ParamId::InputLevel, -0.0f}};
+    const char* expected[] = {"-20.0 LUFS", "99.7 %", "2 LLiHLg", "-0.0 LUFS"};
+    for (size_t i = 0; i < std::size(shown); ++i) {
+        formatValueWithUnit(shown[i].first, shown[i].second, text, sizeof text);
+        EXPECT_STREQ(text, expected[i]);
+        // Both display texts read back as the value they show.
+        float plain = 1234.0f;
+        ASSERT_TRUE(plainFromText(shown[i].first, text, plain)) << text;
+        EXPECT_FLOAT_EQ(plain, shown[i].second);
+        formatValue(shown[i].first, shown[i].second, text);
+        ASSERT_TRUE(plainFromText(shown[i].first, text, plain)) << text;
+        EXPECT_FLOAT_EQ(plain, shown[i].second);
+    }
+    formatValueWithUnit(ParamId::MaxGain, 1.0f, text, 4);
+    EXPECT_STREQ(text, "1.0");
+
+    struct Row {
+        ParamId id;
+        const char* text;
+        bool accepted;
+        float plain;
+    };
+    const Row rows[] = {
+        {ParamId::TargetLevel, "  -16.5 lufs ", true, -16.5f}, {ParamId::TargetLevel, "-16,5", true, -16.5f},
+        {ParamId::TargetLevel, "+5", true, -10.0f},            {ParamId::TruePeak, "-99 dBTP", true, -5.0f},
+        {ParamId::CorrectionLow, "50%", true, 50.0f},          {ParamId::CorrMixMode, "LLgHLi", true, 1.0f},
+        {ParamId::CorrMixMode, "2.6", true, 3.0f},             {ParamId::CorrMixMode, "3 llghlg", true, 3.0f},
+        {ParamId::TargetLevel, "-16 dB", false, 0},            {ParamId::TargetLevel, "", false, 0},
+        {ParamId::TargetLevel, "loud", false, 0},              {ParamId::TargetLevel, "nan", false, 0},
+        {ParamId::TargetLevel, "-inf", false, 0},              {ParamId::TargetLevel, "1e99", false, 0},
+        {ParamId::CorrMixMode, "LLiHLx", false, 0},            {static_cast<ParamId>(9), "1", false, 0},
+    };
+    for (const Row& row : rows) {
+        float plain = 1234.0f;
+        EXPECT_EQ(plainFromText(row.id, row.text, plain), row.accepted) << row.text;
+        EXPECT_EQ(plain, row.accepted ? row.plain : 1234.0f) << row.text;
+    }
+    float untouched = 1.0f;
+    EXPECT_FALSE(plainFromText(ParamId::TargetLevel, nullptr, untouched));
 }
 
 TEST(ParamMapping, ExamplesInSinglePrecision) {
