@@ -12,6 +12,9 @@ using VSTGUI::CPoint;
 using VSTGUI::CRect;
 using VSTGUI::CSplashScreen;
 
+static_assert(kStereoRows == paramCount(Layout::Stereo) && kSurround51Rows == paramCount(Layout::Surround51),
+              "one row per parameter of the layout");
+
 namespace {
 
 // Text at half opacity reads as light grey over the dark well; the other

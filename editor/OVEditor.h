@@ -19,12 +19,13 @@
 
 #include "EditorLayout.h"
 #include "EditorParameters.h"
+#include "ParamTable.h"
 #include "ccontrols.h"
 #include "cframe.h"
 
 class OVEditor : public VSTGUI::VSTGUIEditorInterface, public VSTGUI::IControlListener {
 public:
-    static constexpr int32_t kMaxRows = 9;
+    static constexpr int32_t kMaxRows = kParamCount;
 
     // The front end, on the thread that will run the window (a host's loader
     // or main thread): makes that thread ready for windows (OLE on Windows).

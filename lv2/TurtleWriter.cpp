@@ -48,7 +48,7 @@ std::string unitOf(const ParamInfo& row) {
         case ParamUnit::Dbtp: return std::string("<") + kDbtpUnitUri + ">";
         case ParamUnit::Db: return "units:db";
         case ParamUnit::Percent: return "units:pc";
-        case ParamUnit::None: break;
+        case ParamUnit::Unitless: break;
     }
     return "";
 }

@@ -59,7 +59,7 @@ const ParamInfo paramTable[kParamCount] = {
      ParamUnit::Percent, 0, 0.0f, 100.0f, kBounded | kHintDefaultMaximum, 100.0f, 1.0f, 1000.5f, 0.0f},
     {"Correction Low", "%", "Correction Low (%)", "correction_low", "correction-low",
      ParamUnit::Percent, 0, 0.0f, 100.0f, kBounded | kHintDefaultMaximum, 100.0f, 1.0f, 1000.5f, 0.0f},
-    {"Corr Mix Mode", "", "Corr Mix Mode", "corr_mix_mode", "mix-mode", ParamUnit::None, kModeCount - 1,
+    {"Corr Mix Mode", "", "Corr Mix Mode", "corr_mix_mode", "mix-mode", ParamUnit::Unitless, kModeCount - 1,
      0.0f, 3.0f, kBounded | kHintInteger | kHintDefaultMinimum, 0.0f, 0.0f, 0.0f, 0.0f},
     {"LFE Gain", "dB", "LFE Gain (dB)", "lfe_gain", "lfe-gain", ParamUnit::Db, 0,
      -10.0f, 30.0f, kBounded | kHintDefaultLow, 0.0f, 0.25f, 400.5f, 100.0f},

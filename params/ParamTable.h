@@ -43,7 +43,7 @@ constexpr int32_t paramCount(Layout layout) {
     return layout == Layout::Surround51 ? kParamCount : kParamCount - 1;
 }
 
-enum class ParamUnit { Lufs, Dbtp, Db, Percent, None };
+enum class ParamUnit { Lufs, Dbtp, Db, Percent, Unitless };
 
 struct ParamInfo {
     const char* vstName;    // "Target Level"

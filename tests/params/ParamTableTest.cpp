@@ -84,7 +84,7 @@ TEST(ParamTable, RowsAsHostsSeeThem) {
     const char* options[] = {"target", "true-peak", "max-gain", "freeze", "input-level",
                              "correction-high", "correction-low", "mix-mode", "lfe-gain"};
     const ParamUnit units[] = {ParamUnit::Lufs, ParamUnit::Dbtp, ParamUnit::Db, ParamUnit::Lufs, ParamUnit::Lufs,
-                               ParamUnit::Percent, ParamUnit::Percent, ParamUnit::None, ParamUnit::Db};
+                               ParamUnit::Percent, ParamUnit::Percent, ParamUnit::Unitless, ParamUnit::Db};
     for (int i = 0; i < kParamCount; ++i) {
         SCOPED_TRACE(i);
         const ParamInfo& info = paramTable[i];
