@@ -59,6 +59,13 @@ struct Buffers {
     }
 };
 
+// Offset pointers into planar buffers, for the core's pieces of a block.
+inline std::vector<float*> at(float** buffers, int channels, int64_t offset) {
+    std::vector<float*> p(channels);
+    for (int c = 0; c < channels; ++c) p[c] = buffers[c] + offset;
+    return p;
+}
+
 // How the front ends brought their engines up before the core.
 enum class StartUp {
     PortPlugins,       // LADSPA and LV2 instantiate (and the offline tool), then the host's activate
@@ -96,30 +103,18 @@ public:
     void reset() { unit ? unit->reset() : single->reset(); }
     void setSampleRate(float hz) { unit ? unit->setSampleRate(hz) : single->setSampleRate(hz); }
     void process(float** in, float** out, int64_t offset, int32_t n) {
-        const float* i[6];
-        float* o[6];
-        for (int c = 0; c < channelsOf(layout); ++c) {
-            i[c] = in[c] + offset;
-            o[c] = out[c] + offset;
-        }
+        const std::vector<float*> i = at(in, channelsOf(layout), offset), o = at(out, channelsOf(layout), offset);
         if (layout == Layout::Mono)
             single->processMono(i[0], o[0], n);
         else if (layout == Layout::Stereo)
             single->processStereo(i[0], i[1], o[0], o[1], n);
         else
-            unit->process(i, o, n);
+            unit->process(i.data(), o.data(), n);
     }
 
     const Layout layout;
     std::unique_ptr<LevelerCore> single;
     std::unique_ptr<Surround51> unit;
 };
-
-// Offset pointers into planar buffers, for the core's pieces of a block.
-inline std::vector<float*> at(float** buffers, int channels, int64_t offset) {
-    std::vector<float*> p(channels);
-    for (int c = 0; c < channels; ++c) p[c] = buffers[c] + offset;
-    return p;
-}
 
 }  // namespace coretest

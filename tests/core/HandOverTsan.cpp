@@ -1,10 +1,10 @@
 // The parameter hand-over under ThreadSanitizer, as a front end with an
 // editor uses it: one thread automates every parameter (hostile values
-// included, in bursts that overflow the queue) and tells the editor, one
-// reads values, display texts and meters as an editor and a host's main
-// thread would, one saves and restores the state, and the audio thread
-// processes blocks meanwhile. Any data race aborts the program with a report;
-// afterwards every parameter must read back the last value set.
+// included, in bursts that overflow the queue) and tells the editor; one reads
+// values, display texts and meters and saves and restores the state, as an
+// editor and a host's main thread would; the audio thread processes blocks
+// meanwhile. Any data race aborts the program with a report; afterwards every
+// parameter must read back the last value set.
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -16,9 +16,6 @@
 #include "PluginCore.h"
 
 namespace {
-
-constexpr int kBlocks = 1500;
-constexpr int kMaxFrames = 300;
 
 // The editor's seam on the core, as a front end would write it.
 class CoreParameters : public EditorParameters {
@@ -39,18 +36,16 @@ int runLayout(Layout layout) {
     OVEditor editor(parameters, layout == Layout::Surround51 ? surround51EditorLayout() : stereoEditorLayout());
     const int channels = core->channels();
     const int params = core->parameterCount();
-    core->reset();
     std::atomic<bool> audioRunning{true};
 
     std::thread audio([&] {
-        std::vector<std::vector<float>> buffers(channels, std::vector<float>(kMaxFrames));
+        std::vector<std::vector<float>> buffers(channels, std::vector<float>(300));
         std::vector<float*> pointers(channels);
         for (int c = 0; c < channels; ++c) pointers[c] = buffers[c].data();
-        for (int block = 0; block < kBlocks; ++block) {
-            const int frames = 1 + (block * 37) % kMaxFrames;
+        for (int block = 0; block < 1500; ++block) {
+            const int frames = 1 + (block * 37) % 300;
             for (int c = 0; c < channels; ++c)
-                for (int i = 0; i < frames; ++i)
-                    buffers[c][i] = 0.3f * std::sin(0.01f * static_cast<float>(block * frames + i + c));
+                for (int i = 0; i < frames; ++i) buffers[c][i] = 0.3f * std::sin(0.01f * float(block * frames + i + c));
             core->beginMeterBlock();
             core->process(pointers.data(), pointers.data(), static_cast<uint64_t>(frames));
             core->publishMeters();
@@ -59,26 +54,21 @@ int runLayout(Layout layout) {
     });
 
     std::thread automation([&] {
-        unsigned step = 0;
-        while (audioRunning.load()) {
+        for (unsigned step = 0; audioRunning.load();) {
             // Mostly single moves, now and then a burst longer than the queue.
             const int burst = step % 50 == 0 ? 400 : 3;
             for (int k = 0; k < burst; ++k, ++step) {
                 const auto id = static_cast<ParamId>(static_cast<int>(step % (params + 2)) - 1);  // -1 .. params
                 float value = static_cast<float>((step * 7919u) % 1201u) / 1000.0f - 0.1f;
                 if (step % 97 == 0) value = std::numeric_limits<float>::quiet_NaN();
-                if (step % 2)
-                    core->setNormalised(id, value);
-                else
-                    core->setPlain(id, value * 40.0f - 30.0f);
+                step % 2 ? core->setNormalised(id, value) : core->setPlain(id, value * 40.0f - 30.0f);
                 editor.parameterChanged(static_cast<int32_t>(id));
             }
         }
     });
 
     std::thread reader([&] {
-        char text[EditorParameters::kDisplayTextBytes];
-        char state[PluginCore::kMaxStateBytes];
+        char text[PluginCore::kMaxStateBytes];
         float sum = 0.0f;
         while (audioRunning.load()) {
             for (int i = -1; i <= params; ++i) {
@@ -86,8 +76,7 @@ int runLayout(Layout layout) {
                 parameters.displayText(i, parameters.value(i), text);
             }
             sum += core->meters().levelerGainDb + core->meters().limiterReductionDb;
-            const size_t length = core->saveState(state, sizeof state);
-            core->restoreState(state, length);
+            core->restoreState(text, core->saveState(text, sizeof text));
             editor.idle();
         }
         std::printf("read sum %g\n", sum);
@@ -97,15 +86,12 @@ int runLayout(Layout layout) {
     automation.join();
     reader.join();
 
-    // The last value of every parameter arrives: stored at once, in the
-    // engines after the next block.
     int failures = 0;
-    for (int i = 0; i < params; ++i) core->setNormalised(static_cast<ParamId>(i), 0.1f * static_cast<float>(i % 10));
+    for (int i = 0; i < params; ++i) core->setNormalised(static_cast<ParamId>(i), 0.1f * float(i));
     core->process(nullptr, nullptr, 0);
     for (int i = 0; i < params; ++i) {
         const auto id = static_cast<ParamId>(i);
-        float expected = 0.1f * static_cast<float>(i % 10);
-        if (id == ParamId::CorrMixMode) expected = modeToNormalised(normalisedToMode(expected));
+        const float expected = id == ParamId::CorrMixMode ? modeToNormalised(normalisedToMode(0.1f * float(i))) : 0.1f * float(i);
         if (core->normalised(id) != expected) {
             std::printf("parameter %d reads %g, last set %g\n", i, double(core->normalised(id)), double(expected));
             ++failures;

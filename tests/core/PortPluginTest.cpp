@@ -19,7 +19,6 @@ constexpr float kInf = std::numeric_limits<float>::infinity();
 // meters, audio), every control cell at its default.
 struct Rig {
     static constexpr int64_t kFrames = 4800;
-    Layout layout;
     int controls;
     PortLayout ports;
     std::unique_ptr<PortPlugin> plugin;
@@ -27,24 +26,23 @@ struct Rig {
     Buffers in, out;
 
     explicit Rig(Layout layout)
-        : layout(layout),
-          controls(paramCount(layout)),
+        : controls(paramCount(layout)),
           ports{layout, controls, controls + 1, controls + 2, controls + 3, controls + 3 + 2 * channelsOf(layout)},
           plugin(PortPlugin::create(ports, 48000.0f)),
           in(channelsOf(layout), kFrames),
           out(channelsOf(layout), kFrames) {
-        for (int p = 0; p < controls; ++p) cells[p] = paramTable[p].engineDefault;
-        for (int p = 0; p < controls + 3; ++p) plugin->connect(p, &cells[p]);
+        for (int p = 0; p < controls + 3; ++p) {
+            cells[p] = p < controls ? paramTable[p].engineDefault : 0.0f;
+            plugin->connect(p, &cells[p]);
+        }
         for (int c = 0; c < channelsOf(layout); ++c) {
-            plugin->connect(controls + 3 + 2 * c, in.channel[c].data());
-            plugin->connect(controls + 4 + 2 * c, out.channel[c].data());
+            plugin->connect(audioPort(c, false), in.channel[c].data());
+            plugin->connect(audioPort(c, true), out.channel[c].data());
         }
         plugin->activate();
     }
+    int audioPort(int channel, bool output) const { return controls + 3 + 2 * channel + (output ? 1 : 0); }
     float plain(ParamId id) const { return plugin->core().plain(id); }
-    float& latency() { return cells[controls]; }
-    float& gainMeter() { return cells[controls + 1]; }
-    float& reductionMeter() { return cells[controls + 2]; }
     void run(int64_t start) {
         in.fill(start, kFrames, 48000);
         plugin->run(kFrames);
@@ -53,93 +51,58 @@ struct Rig {
 
 }  // namespace
 
+// A changed finite control reaches the core by the port rules; a NaN or an
+// infinity is remembered, never applied, and the next finite value is applied
+// again; an unconnected control keeps its value. (The bits under hostile
+// controls are the LADSPA scenario host's and the LV2 run test's.)
 TEST(PortPlugin, ChangedFiniteControlsReachTheCoreByThePortRules) {
     Rig rig(Layout::Stereo);
-    rig.cells[0] = -20.05f;  // unrounded
-    rig.cells[1] = 1e10f;    // clamped
-    rig.cells[7] = 1.2f;     // mode 1
-    rig.plugin->run(0);
-    EXPECT_EQ(rig.plain(ParamId::TargetLevel), -20.05f);
-    EXPECT_EQ(rig.plain(ParamId::TruePeak), 0.0f);
-    EXPECT_EQ(rig.plain(ParamId::CorrMixMode), 1.0f);
-
-    // A NaN or an infinity is remembered, never applied: the core keeps the
-    // last finite value, and the next finite one is applied again.
-    for (float hostile : {kNaN, kInf, -kInf}) {
-        rig.cells[1] = -3.0f;
+    const struct {
+        int port;
+        float cell;
+        float plain;
+    } steps[] = {{0, -20.05f, -20.05f}, {1, 1e10f, 0.0f}, {7, 1.2f, 1.0f}, {7, 1.5f, 2.0f}, {1, -3.0f, -3.0f},
+                 {1, kNaN, -3.0f},      {1, -3.0f, -3.0f}, {1, kInf, -3.0f}, {1, -kInf, -3.0f}, {1, -1.0f, -1.0f}};
+    for (const auto& step : steps) {
+        rig.cells[step.port] = step.cell;
         rig.plugin->run(0);
-        rig.cells[1] = hostile;
-        rig.plugin->run(0);
-        EXPECT_EQ(rig.plain(ParamId::TruePeak), -3.0f);
+        EXPECT_EQ(rig.plain(static_cast<ParamId>(step.port)), step.plain) << step.port << " <- " << step.cell;
     }
-    rig.cells[1] = -1.0f;
-    rig.plugin->run(0);
-    EXPECT_EQ(rig.plain(ParamId::TruePeak), -1.0f);
-
-    // An unconnected control keeps its value.
     rig.plugin->connect(0, nullptr);
     rig.plugin->run(0);
     EXPECT_EQ(rig.plain(ParamId::TargetLevel), -20.05f);
-}
-
-// The mode port moving within one mode, and hostile controls between runs,
-// leave the same audio as the quiet controls.
-TEST(PortPlugin, HostileAndIneffectiveControlChangesLeaveTheAudio) {
-    Rig hostile(Layout::Surround51), quiet(Layout::Surround51);
-    for (Rig* rig : {&hostile, &quiet}) {
-        rig->cells[1] = -2.0f;
-        rig->cells[7] = 1.2f;
-        rig->cells[5] = 60.0f;
-        rig->cells[6] = 40.0f;
-    }
-    for (int block = 0; block < 10; ++block) {
-        hostile.cells[1] = block % 2 ? (block % 4 == 1 ? kNaN : kInf) : -2.0f;
-        hostile.cells[2] = block == 3 ? -kInf : 0.0f;
-        hostile.cells[7] = block % 2 ? 1.4f : 1.2f;
-        hostile.cells[8] = block == 5 ? kNaN : 0.0f;
-        hostile.run(block * Rig::kFrames);
-        quiet.run(block * Rig::kFrames);
-        ASSERT_TRUE(hostile.out.sameAs(quiet.out, Rig::kFrames)) << block;
-    }
-    for (float x : hostile.out.channel[3]) ASSERT_TRUE(std::isfinite(x));
 }
 
 TEST(PortPlugin, LatencyAndMetersAtEveryRunAudioOnlyWhenConnected) {
     for (Layout layout : {Layout::Mono, Layout::Stereo, Layout::Surround51}) {
         SCOPED_TRACE(int(layout));
         Rig rig(layout);
+        float& latency = rig.cells[rig.controls];
+        float& reduction = rig.cells[rig.controls + 2];
         const int last = channelsOf(layout) - 1;
         // Every port but the last output: nothing is processed, the latency
         // and the meters are written all the same.
-        rig.plugin->connect(rig.controls + 4 + 2 * last, nullptr);
-        rig.out.channel[last].assign(Rig::kFrames + 1, -3.0f);
+        rig.plugin->connect(rig.audioPort(last, true), nullptr);
         for (auto& c : rig.out.channel) c[0] = -3.0f;
-        rig.latency() = rig.gainMeter() = rig.reductionMeter() = -1.0f;
+        latency = rig.cells[rig.controls + 1] = reduction = -1.0f;
         rig.run(0);
-        EXPECT_EQ(rig.latency(), 1698.0f);
-        EXPECT_EQ(rig.gainMeter(), 0.0f);
-        EXPECT_EQ(rig.reductionMeter(), 0.0f);
+        EXPECT_EQ(latency, 1698.0f);
+        EXPECT_EQ(rig.cells[rig.controls + 1], 0.0f);
+        EXPECT_EQ(reduction, 0.0f);
         for (const auto& c : rig.out.channel) EXPECT_EQ(c[0], -3.0f);
         // Port numbers beyond the instance's are ignored.
         float stray = 0.0f;
         rig.plugin->connect(rig.ports.portSlots, &stray);
         rig.plugin->connect(~0ull, &stray);
-        // Connected at last, it processes; the host's scribbles on the
-        // output ports are overwritten.
-        rig.plugin->connect(rig.controls + 4 + 2 * last, rig.out.channel[last].data());
-        rig.cells[5] = 0.0f;  // no high-level correction: the limiter takes the bursts
-        float deepest = 0.0f;
-        for (int block = 0; block < 10; ++block) {
-            rig.latency() = rig.reductionMeter() = 5.0f;
+        // Connected at last, it processes; the host's scribble on the latency
+        // port is overwritten at every run.
+        rig.plugin->connect(rig.audioPort(last, true), rig.out.channel[last].data());
+        for (int block = 0; block < 3; ++block) {
+            latency = 5.0f;
             rig.run(block * Rig::kFrames);
-            if (block == 0) {
-                EXPECT_EQ(rig.out.channel[last][0], 0.0f);  // the delayed silence of the latency
-            }
-            EXPECT_EQ(rig.latency(), 1698.0f);
-            EXPECT_EQ(rig.reductionMeter(), rig.plugin->core().meters().limiterReductionDb);
-            deepest = std::max(deepest, rig.reductionMeter());
+            EXPECT_EQ(latency, 1698.0f);
+            EXPECT_EQ(rig.out.channel[last][0] == 0.0f, block == 0);  // the delayed silence, then sound
         }
-        EXPECT_GT(deepest, 3.0f);
         EXPECT_EQ(stray, 0.0f);
     }
     EXPECT_EQ(PortPlugin::create({Layout::Mono, 8, -1, -1, 9, 13}, std::nanf("")), nullptr);

@@ -2,8 +2,6 @@
 // hostile calls before, instead of and after an open.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "OVEditor.h"
 #include "ParamTable.h"
 
@@ -31,7 +29,7 @@ public:
 
 }  // namespace
 
-TEST(EditorObject, SizeBeforeTheFirstOpenIsTheBackgroundsAndNoWindowWithoutAParent) {
+TEST(EditorObject, SizeNoWindowWithoutAParentAndHostileIndicesAndControls) {
     FakeParameters parameters;
     OVEditor stereo(parameters, stereoEditorLayout());
     EXPECT_EQ(stereo.width(), 380);
@@ -55,11 +53,9 @@ TEST(EditorObject, SizeBeforeTheFirstOpenIsTheBackgroundsAndNoWindowWithoutAPare
     VSTGUI::VstKeyCode key{0, 11, 0};
     EXPECT_FALSE(surround.onKeyDown(key));
     EXPECT_FALSE(surround.onKeyUp(key));
-}
 
-TEST(EditorObject, HostileIndicesAndControlsAreIgnored) {
-    FakeParameters parameters;
-    OVEditor editor(parameters, stereoEditorLayout());
+    // Hostile indices and controls are ignored.
+    OVEditor& editor = stereo;
     for (int32_t index : {-1, 8, 9, 10, 1000, INT32_MIN, INT32_MAX}) {
         editor.parameterChanged(index);
         editor.beginEdit(index);
@@ -80,16 +76,4 @@ TEST(EditorObject, HostileIndicesAndControlsAreIgnored) {
     editor.valueChanged(&row);
     EXPECT_EQ(parameters.automatedCalls, 1);
     EXPECT_FLOAT_EQ(parameters.values[7], 2.0f / 3.0f);
-}
-
-TEST(EditorObject, DefaultDisplayTextIsTheTablesWithItsUnit) {
-    FakeParameters parameters;
-    char text[EditorParameters::kDisplayTextBytes];
-    const std::pair<int32_t, const char*> rows[] = {
-        {0, "-20.0 LUFS"}, {1, "0.0 dBTP"}, {5, "100.0 %"}, {7, "0 LLiHLi"}, {8, "0.0 dB"}, {9, ""}, {-1, ""}};
-    for (const auto& [index, expected] : rows) {
-        parameters.displayText(index, index >= 0 && index < kParamCount ? paramTable[index].normalisedDefault : 0.5f,
-                               text);
-        EXPECT_EQ(std::string(text), expected) << index;
-    }
 }

@@ -388,9 +388,9 @@ TEST_P(EditorWindow, BadParentsAndADestroyedParentAreSurvived) {
     expectWindowShowsCurrentValues("in a new parent");
 }
 
-// The editor as a front end of another format embeds it: no VST 2.4 effect,
-// the window opened and closed repeatedly inside the host's window, driven
-// from the host's run loop through the display connection's descriptor.
+// The editor as another format's front end embeds it: no VST 2.4 effect, the
+// window opened and closed repeatedly in the host's window, driven from the
+// host's run loop through its own display connection's descriptor.
 TEST_P(EditorWindow, OpensAndClosesRepeatedlyForAnyFrontEnd) {
     struct Values : EditorParameters {
         float value(int32_t index) const override { return 0.1f * float(index); }
@@ -398,23 +398,18 @@ TEST_P(EditorWindow, OpensAndClosesRepeatedlyForAnyFrontEnd) {
         void setValue(int32_t, float) override {}
         void endEdit(int32_t) override {}
     } values;
-    Display* display = host->display();
-    const Window parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, width(), height(), 0, 0, 0);
-    XMapWindow(display, parent);
-    XSync(display, False);
     OVEditor editor(values, layout());
     for (int round = 0; round < 2; ++round) {
-        ASSERT_TRUE(editor.open(reinterpret_cast<void*>(parent))) << round;
-        const int descriptor = editor.eventFileDescriptor();
-        EXPECT_GE(descriptor, 0);
-        EXPECT_NE(descriptor, ConnectionNumber(display));  // the editor's own connection
+        ASSERT_TRUE(host->openEditor());  // the host's parent window, for our editor
+        ASSERT_TRUE(editor.open(reinterpret_cast<void*>(host->parentWindow()))) << round;
+        EXPECT_GE(editor.eventFileDescriptor(), 0);
+        EXPECT_NE(editor.eventFileDescriptor(), ConnectionNumber(host->display()));
         std::thread([&editor] { editor.parameterChanged(0); }).join();  // recorded only
         editor.idle();
         editor.close();
         EXPECT_EQ(editor.eventFileDescriptor(), -1);
+        host->closeEditor();
     }
-    XDestroyWindow(display, parent);
-    XSync(display, False);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, EditorWindow, ::testing::Values(0, 1),
