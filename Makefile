@@ -83,10 +83,10 @@ sanitize: deps
 	cmake --build $(BUILDASAN) -j $(JOBS)
 	bash tools/sanitize/run-lane.sh $(BUILDASAN) address -j $(JOBS)
 
-# ThreadSanitizer: the tests labelled "threads" (the VST parameter hand-over,
+# ThreadSanitizer: the tests labelled "threads" (the core's parameter hand-over,
 # plug-in instances of every format on threads of their own, orvanta-level
 # --jobs 2 with its progress display) and what they run.
-TSAN_TARGETS := vst_handover_tsan_0 vst_handover_tsan_1 concurrent_instances orvanta-level cli_test_helper
+TSAN_TARGETS := core_handover_tsan concurrent_instances orvanta-level cli_test_helper
 sanitize-thread: deps
 	cmake -S . -B $(BUILDTSAN) -DORVANTA_SANITIZE=thread $(CMAKE_ARGS)
 	cmake --build $(BUILDTSAN) -j $(JOBS) --target $(TSAN_TARGETS)
