@@ -11,8 +11,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 if [ "$arch" = native ]; then
   scanner=/usr/lib/ardour7/ardour-vst-scanner
   [ -x "$scanner" ] || { echo "Ardour's VST scanner is not installed ($scanner)" >&2; exit 1; }
-  # ORVANTA_HOST_PRELOAD: the sanitizer run-time that a sanitized library needs.
-  run=(env LD_LIBRARY_PATH=/usr/lib/ardour7 ${ORVANTA_HOST_PRELOAD:+LD_PRELOAD=$ORVANTA_HOST_PRELOAD} "$scanner")
+  run=(env LD_LIBRARY_PATH=/usr/lib/ardour7 "$scanner")
 else
   bash "$here/ardour-i386-scanner.sh" "$sysroot"
   status=$?
