@@ -1,0 +1,285 @@
+// Checks Orvanta.clap as a host sees it, on Linux and under Wine:
+//
+//   clap_checks MODULE [LADSPA_LIBRARY]   the checks; with the LADSPA library
+//                                         also the audio bits against it
+//   clap_checks MODULE OUT.raw            writes the three plug-ins' output of
+//                                         one programme (Linux vs Wine)
+//
+// The factory, ids, features and ports; the parameters against the table;
+// latency; a state round trip; hostile calls. Prints the count of checks.
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "ClapHost.h"
+#include "ParamTable.h"
+#include "ProgramChecks.h"
+#if defined(ORVANTA_WITH_LADSPA)
+#include "PluginHost.h"
+#endif
+
+using namespace claphost;
+
+namespace {
+
+int passed = 0;
+void check(bool ok, const std::string& what) {
+    passed += ok ? 1 : 0;
+    programchecks::check(ok, what);
+}
+
+struct Kind {
+    const char* id;
+    const char* name;
+    const char* feature;
+    uint32_t channels;
+    Layout layout;
+};
+const Kind kKinds[] = {
+    {"com.veltrano.orvanta.mono", "Orvanta Mono", "mono", 1, Layout::Mono},
+    {"com.veltrano.orvanta.stereo", "Orvanta Stereo", "stereo", 2, Layout::Stereo},
+    {"com.veltrano.orvanta.5dot1", "Orvanta 5.1", "surround", 6, Layout::Surround51},
+};
+
+double value(const Plugin& p, clap_id id) {
+    double v = -999.0;
+    p.ext<clap_plugin_params_t>(kClapExtParams)->get_value(p.plugin, id, &v);
+    return v;
+}
+
+void flush(const Plugin& p, Events& events) { p.ext<clap_plugin_params_t>(kClapExtParams)->flush(p.plugin, &events.list, nullptr); }
+
+// A programme that is exactly the same on every platform: noise from an
+// integer generator, quiet, then loud, different on every channel.
+std::vector<std::vector<float>> programme(uint32_t channels, uint32_t frames, uint32_t seed) {
+    std::vector<std::vector<float>> audio(channels, std::vector<float>(frames));
+    uint32_t state = seed;
+    for (uint32_t ch = 0; ch < channels; ++ch)
+        for (uint32_t i = 0; i < frames; ++i) {
+            state = state * 1664525u + 1013904223u;
+            const float level = (i + seed) % 8192 < 4096 ? 0.05f : 0.9f;
+            audio[ch][i] = level * (static_cast<float>(static_cast<int32_t>(state >> 8) - (1 << 23)) / (1 << 23));
+        }
+    return audio;
+}
+
+// Three blocks of the programme; the second carries events at frames 1000
+// and 3000. Returns the output of every block, appended.
+constexpr uint32_t kBlock = 4096;
+std::vector<float> render(Plugin& p, const Kind& kind) {
+    std::vector<float> all;
+    p.plugin->activate(p.plugin, 48000.0, 1, kBlock);
+    p.plugin->start_processing(p.plugin);
+    for (uint32_t block = 0; block < 3; ++block) {
+        auto audio = programme(kind.channels, kBlock, block + 1);
+        Events events;
+        if (block == 1) {
+            events.add(1000, static_cast<clap_id>(ParamId::MaxGain), 12.0);
+            events.add(3000, static_cast<clap_id>(ParamId::CorrMixMode), 3.0);
+            events.add(3000, static_cast<clap_id>(ParamId::TargetLevel), -14.0);
+        }
+        p.process(audio, kBlock, &events);
+        for (auto& channel : audio) all.insert(all.end(), channel.begin(), channel.end());
+    }
+    return all;
+}
+
+#if defined(ORVANTA_WITH_LADSPA)
+// The same through the LADSPA plug-in, its runs split at the event frames.
+std::vector<float> renderLadspa(const testhost::Library& library, const Kind& kind, uint32_t index) {
+    testhost::Instance ladspa(library.descriptor(index), 48000);
+    const unsigned long firstAudio = static_cast<unsigned long>(paramCount(kind.layout)) + 1;
+    std::vector<float> all;
+    for (uint32_t block = 0; block < 3; ++block) {
+        auto audio = programme(kind.channels, kBlock, block + 1);
+        auto run = [&](uint32_t from, uint32_t to) {
+            for (uint32_t ch = 0; ch < kind.channels; ++ch) {
+                ladspa.connect(firstAudio + 2 * ch, audio[ch].data() + from);
+                ladspa.connect(firstAudio + 2 * ch + 1, audio[ch].data() + from);
+            }
+            ladspa.run(to - from);
+        };
+        if (block == 1) {
+            run(0, 1000);
+            ladspa.control(static_cast<unsigned long>(ParamId::MaxGain)) = 12.0f;
+            run(1000, 3000);
+            ladspa.control(static_cast<unsigned long>(ParamId::CorrMixMode)) = 3.0f;
+            ladspa.control(static_cast<unsigned long>(ParamId::TargetLevel)) = -14.0f;
+            run(3000, kBlock);
+        } else {
+            run(0, kBlock);
+        }
+        for (auto& channel : audio) all.insert(all.end(), channel.begin(), channel.end());
+    }
+    return all;
+}
+#endif
+
+void checkKind(const clap_plugin_factory_t* factory, const Kind& kind, uint32_t index) {
+    const std::string at = std::string(" of ") + kind.name;
+    const clap_plugin_descriptor_t* d = factory->get_plugin_descriptor(factory, index);
+    check(d && !std::strcmp(d->id, kind.id) && !std::strcmp(d->name, kind.name) &&
+              !std::strcmp(d->vendor, "Veltrano") && !std::strcmp(d->version, "1.15"),
+          "id, name, vendor, version" + at);
+    check(d && d->features && !std::strcmp(d->features[0], "audio-effect") &&
+              !std::strcmp(d->features[1], "limiter") && !std::strcmp(d->features[2], kind.feature) &&
+              !d->features[3],
+          "features" + at);
+
+    Plugin p(factory, kind.id);
+    check(p.plugin != nullptr, "created" + at);
+    if (!p.plugin) return;
+    const auto* ports = p.ext<clap_plugin_audio_ports_t>(kClapExtAudioPorts);
+    clap_audio_port_info_t port{};
+    for (bool input : {true, false})
+        check(ports->count(p.plugin, input) == 1 && ports->get(p.plugin, 0, input, &port) &&
+                  port.channel_count == kind.channels && port.flags == kClapAudioPortIsMain &&
+                  !std::strcmp(port.port_type, kind.feature) && !ports->get(p.plugin, 1, input, &port),
+              std::string(input ? "input" : "output") + " port" + at);
+    const auto* surround = p.ext<clap_plugin_surround_t>(kClapExtSurround);
+    uint8_t map[8] = {};
+    check(kind.channels == 6 ? surround && surround->get_channel_map(p.plugin, true, 0, map, 8) == 6 &&
+                                   map[0] == 0 && map[3] == 3 && map[5] == 5 &&
+                                   surround->get_channel_map(p.plugin, true, 0, map, 5) == 0
+                             : surround == nullptr,
+          "surround channel map" + at);
+    check(!p.ext<void>("clap.note-ports") && !p.ext<void>("clap.render") && !p.ext<void>(""),
+          "other extensions not supported" + at);
+
+    // The parameters: the table's rows, then the two read-only meters.
+    const auto* params = p.ext<clap_plugin_params_t>(kClapExtParams);
+    const auto rows = static_cast<uint32_t>(paramCount(kind.layout));
+    check(params->count(p.plugin) == rows + 2, "parameter count" + at);
+    for (uint32_t i = 0; i < rows + 2; ++i) {
+        clap_param_info_t info{};
+        const std::string row = " row " + std::to_string(i) + at;
+        check(params->get_info(p.plugin, i, &info), "info" + row);
+        if (i < rows) {
+            const ParamInfo& t = paramTable[i];
+            check(info.id == i && !std::strcmp(info.name, t.vstName) && info.min_value == t.lower &&
+                      info.max_value == t.upper && info.default_value == t.engineDefault &&
+                      value(p, i) == t.engineDefault &&
+                      ((info.flags & CLAP_PARAM_IS_STEPPED) != 0) == (t.stepCount > 0),
+                  "bounds, default, steps" + row);
+            char text[64], expected[64];
+            formatValueWithUnit(static_cast<ParamId>(i), t.engineDefault, expected, sizeof expected);
+            check(params->value_to_text(p.plugin, i, t.engineDefault, text, sizeof text) &&
+                      !std::strcmp(text, expected) && !params->value_to_text(p.plugin, i, NAN, text, 64),
+                  "display text" + row);
+        } else {
+            check((info.flags & CLAP_PARAM_IS_READONLY) && value(p, info.id) == 0.0 &&
+                      !params->text_to_value(p.plugin, info.id, "1", nullptr),
+                  "read-only meter" + row);
+        }
+    }
+    double parsed = 0.0;
+    check(params->text_to_value(p.plugin, 0, "-16.5 LUFS", &parsed) && parsed == -16.5 &&
+              params->text_to_value(p.plugin, 7, "LLiHLg", &parsed) && parsed == 2.0 &&
+              !params->text_to_value(p.plugin, 0, "loud", &parsed),
+          "text to value" + at);
+
+    // Hostile events: NaN, an unknown id, the meters, out of order and
+    // beyond the block; huge values are the bounds.
+    Events hostile;
+    hostile.add(900, 0, NAN);
+    hostile.add(5, 12345, 1.0);
+    hostile.add(3, 100, 5.0);
+    hostile.add(1u << 30, 1, -1e300);
+    hostile.add(0, 7, 2.7);
+    flush(p, hostile);
+    check(value(p, 0) == -20.0 && value(p, 100) == 0.0 && value(p, 1) == -5.0 && value(p, 7) == 2.0,
+          "hostile values" + at);
+
+    // Process before activate fails cleanly and leaves silence.
+    auto audio = programme(kind.channels, 64, 9);
+    check(p.process(audio, 64, nullptr) == CLAP_PROCESS_ERROR && audio[0][10] == 0.0f,
+          "process before activate" + at);
+    const auto* latency = p.ext<clap_plugin_latency_t>(kClapExtLatency);
+    check(!p.plugin->activate(p.plugin, NAN, 1, 64) && !p.plugin->activate(p.plugin, 0.0, 1, 64),
+          "activate without a rate" + at);
+    // Activation cycles over the whole range of rates and beyond; every
+    // block, 0 frames included, comes out finite.
+    bool finite = true;
+    for (double rate : {8000.0, 22050.0, 44100.0, 48000.0, 96000.0, 192000.0, 384000.0, 1.0, 1e7}) {
+        finite = finite && p.plugin->activate(p.plugin, rate, 1, 512) && !p.plugin->activate(p.plugin, rate, 1, 8);
+        if (rate == 44100.0) check(latency->get(p.plugin) == 1560, "latency at 44.1 kHz" + at);
+        if (rate == 48000.0) check(latency->get(p.plugin) == 1698, "latency at 48 kHz" + at);
+        audio = programme(kind.channels, 512, 3);
+        finite = finite && p.process(audio, 0, nullptr) == CLAP_PROCESS_CONTINUE &&
+                 p.process(audio, 512, nullptr) == CLAP_PROCESS_CONTINUE;
+        p.plugin->reset(p.plugin);
+        for (auto& c : audio)
+            for (float s : c) finite = finite && std::isfinite(s);
+        p.plugin->deactivate(p.plugin);
+    }
+    check(finite, "activation cycles at 8 Hz..10 MHz" + at);
+    clap_process_t none{};
+    check(p.plugin->process(p.plugin, &none) == CLAP_PROCESS_ERROR && p.plugin->process(p.plugin, nullptr) == 0,
+          "process without buffers" + at);
+
+    // State: written and read in small pieces; a broken one changes nothing.
+    const auto* state = p.ext<clap_plugin_state_t>(kClapExtState);
+    Stream saved;
+    check(state->save(p.plugin, &saved.out), "state saved" + at);
+    Plugin copy(factory, kind.id);
+    const auto* copyState = copy.ext<clap_plugin_state_t>(kClapExtState);
+    check(copyState->load(copy.plugin, &saved.in) && value(copy, 1) == -5.0 && value(copy, 7) == 2.0,
+          "state restored" + at);
+    Stream broken;
+    broken.bytes = "orvanta-state 1\ntrue_peak=nan\n";
+    check(!copyState->load(copy.plugin, &broken.in) && value(copy, 1) == -5.0, "broken state refused" + at);
+
+    // Main-thread callbacks from another thread: the gui is refused.
+    const auto* gui = copy.ext<clap_plugin_gui_t>(kClapExtGui);
+    copy.host.mainThread = false;
+    check(!gui->create(copy.plugin, "x11", false) && !gui->create(copy.plugin, "win32", false),
+          "gui refused off the main thread" + at);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: clap_checks MODULE [LADSPA_LIBRARY | OUT.raw]\n");
+        return 2;
+    }
+    const clap_plugin_entry_t* entry = loadEntry(argv[1]);
+    if (!entry || !entry->init(argv[1])) {
+        std::fprintf(stderr, "%s: no CLAP entry\n", argv[1]);
+        return 1;
+    }
+    const auto* factory = static_cast<const clap_plugin_factory_t*>(entry->get_factory(kClapPluginFactoryId));
+    const std::string second = argc > 2 ? argv[2] : "";
+    if (second.size() > 4 && second.compare(second.size() - 4, 4, ".raw") == 0) {
+        FILE* out = std::fopen(second.c_str(), "wb");
+        for (const Kind& kind : kKinds) {
+            Plugin p(factory, kind.id);
+            const std::vector<float> samples = render(p, kind);
+            if (out) std::fwrite(samples.data(), sizeof(float), samples.size(), out);
+        }
+        return out && std::fclose(out) == 0 ? 0 : 1;
+    }
+
+    HostRecord host;
+    check(entry->clap_version.major == 1 && entry->get_factory("clap.preset-discovery-factory/2") == nullptr,
+          "entry");
+    check(factory && factory->get_plugin_count(factory) == 3 && !factory->get_plugin_descriptor(factory, 3) &&
+              !factory->create_plugin(factory, &host.host, "com.veltrano.orvanta.7dot1") &&
+              !factory->create_plugin(factory, nullptr, kKinds[0].id),
+          "factory");
+    for (uint32_t i = 0; i < 3; ++i) checkKind(factory, kKinds[i], i);
+#if defined(ORVANTA_WITH_LADSPA)
+    if (argc > 2) {
+        testhost::Library ladspa(argv[2]);
+        for (uint32_t i = 0; i < 3; ++i) {
+            Plugin p(factory, kKinds[i].id);
+            const std::vector<float> clap = render(p, kKinds[i]), port = renderLadspa(ladspa, kKinds[i], i);
+            check(clap.size() == port.size() && !std::memcmp(clap.data(), port.data(), clap.size() * sizeof(float)),
+                  std::string("bits of LADSPA with events at frames 1000 and 3000 for ") + kKinds[i].name);
+        }
+    }
+#endif
+    entry->deinit();
+    std::printf("%d passed, %d failed\n", passed, programchecks::failures);
+    return programchecks::failures == 0 ? 0 : 1;
+}
