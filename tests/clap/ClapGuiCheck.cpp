@@ -1,13 +1,9 @@
-// The editor of every plug-in in Orvanta.clap, as an X11 host drives it (run
-// under Xvfb): create, set parent, show, hide, destroy, twice over, with the
-// host's timer and descriptor registrations followed and the child window
-// looked for in the host's window.
-//
-//   clap_gui_check MODULE
+// The editor of every plug-in in Orvanta.clap as an X11 host drives it, under
+// Xvfb: create, set parent, show, hide, destroy, twice, following the timer
+// and descriptor registrations and the child window.   clap_gui_check MODULE
 #include <X11/Xlib.h>
 
 #include <cstdio>
-#include <string>
 
 #include "ClapHost.h"
 #include "ProgramChecks.h"
@@ -69,8 +65,7 @@ int main(int argc, char** argv) {
             gui->destroy(p.plugin);
             check(children(display, parent) == 0 && p.host.descriptors == 0 && p.host.timers == 0,
                   "destroyed, nothing left registered" + when);
-            // Callbacks after destroy find no editor and touch no display.
-            timer->on_timer(p.plugin, 7);
+            timer->on_timer(p.plugin, 7);  // after destroy: no editor, no display touched
             fd->on_fd(p.plugin, 0, kClapPosixFdRead);
         }
     }

@@ -1,9 +1,8 @@
-// A small CLAP host for the tests, on Linux and on Windows (under Wine): loads
-// a module, offers a host record with params, thread-check, timer and
-// posix-fd support (recording what the plug-in registers), event lists and
-// memory streams, and wraps one plug-in instance.
+// A small CLAP host for the tests, on Linux and Windows: a module's entry, a host record that records
+// the timers and descriptors registered with it, event lists, memory streams, one plug-in instance.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -23,7 +22,6 @@ struct HostRecord {
     bool mainThread = true;  // what thread-check answers
     int timers = 0;          // registered and not yet unregistered
     int descriptors = 0;
-    int flushRequests = 0;
 
     HostRecord();
     static HostRecord& of(const clap_host_t* h) { return *static_cast<HostRecord*>(h->host_data); }
@@ -40,30 +38,27 @@ inline const clap_plugin_entry_t* loadEntry(const std::string& path) {
 }
 
 namespace detail {
-inline bool ORVANTA_CLAP_ABI isMain(const clap_host_t* h) { return HostRecord::of(h).mainThread; }
-inline bool ORVANTA_CLAP_ABI isAudio(const clap_host_t* h) { return !HostRecord::of(h).mainThread; }
-inline bool ORVANTA_CLAP_ABI addTimer(const clap_host_t* h, uint32_t, clap_id* id) {
-    *id = 7;
-    return ++HostRecord::of(h).timers > 0;
-}
-inline bool ORVANTA_CLAP_ABI removeTimer(const clap_host_t* h, clap_id) { return --HostRecord::of(h).timers >= 0; }
-inline bool ORVANTA_CLAP_ABI addFd(const clap_host_t* h, int, uint32_t) { return ++HostRecord::of(h).descriptors > 0; }
+inline HostRecord& of(const clap_host_t* h) { return HostRecord::of(h); }
+inline bool ORVANTA_CLAP_ABI isMain(const clap_host_t* h) { return of(h).mainThread; }
+inline bool ORVANTA_CLAP_ABI isAudio(const clap_host_t* h) { return !of(h).mainThread; }
+inline bool ORVANTA_CLAP_ABI addTimer(const clap_host_t* h, uint32_t, clap_id* id) { return *id = 7, ++of(h).timers; }
+inline bool ORVANTA_CLAP_ABI removeTimer(const clap_host_t* h, clap_id) { return --of(h).timers >= 0; }
+inline bool ORVANTA_CLAP_ABI addFd(const clap_host_t* h, int, uint32_t) { return ++of(h).descriptors; }
 inline bool ORVANTA_CLAP_ABI modifyFd(const clap_host_t*, int, uint32_t) { return true; }
-inline bool ORVANTA_CLAP_ABI removeFd(const clap_host_t* h, int) { return --HostRecord::of(h).descriptors >= 0; }
+inline bool ORVANTA_CLAP_ABI removeFd(const clap_host_t* h, int) { return --of(h).descriptors >= 0; }
 inline void ORVANTA_CLAP_ABI rescan(const clap_host_t*, uint32_t) {}
 inline void ORVANTA_CLAP_ABI clear(const clap_host_t*, clap_id, uint32_t) {}
-inline void ORVANTA_CLAP_ABI requestFlush(const clap_host_t* h) { ++HostRecord::of(h).flushRequests; }
 inline void ORVANTA_CLAP_ABI request(const clap_host_t*) {}
 
 inline const void* ORVANTA_CLAP_ABI extension(const clap_host_t*, const char* id) {
     static const clap_host_thread_check_t threads{isMain, isAudio};
     static const clap_host_timer_support_t timers{addTimer, removeTimer};
     static const clap_host_posix_fd_support_t fds{addFd, modifyFd, removeFd};
-    static const clap_host_params_t params{rescan, clear, requestFlush};
-    if (!std::strcmp(id, kClapExtThreadCheck)) return &threads;
-    if (!std::strcmp(id, kClapExtTimerSupport)) return &timers;
-    if (!std::strcmp(id, kClapExtPosixFdSupport)) return &fds;
-    if (!std::strcmp(id, kClapExtParams)) return &params;
+    static const clap_host_params_t params{rescan, clear, request};
+    const void* offered[] = {&threads, &timers, &fds, &params};
+    const char* ids[] = {kClapExtThreadCheck, kClapExtTimerSupport, kClapExtPosixFdSupport, kClapExtParams};
+    for (int i = 0; i < 4; ++i)
+        if (!std::strcmp(id, ids[i])) return offered[i];
     return nullptr;
 }
 }  // namespace detail
@@ -78,19 +73,15 @@ struct Events {
     clap_input_events_t list{this, size, get};
 
     void add(uint32_t time, clap_id id, double value) {
-        clap_event_param_value_t e{};
-        e.header = {sizeof e, time, kClapCoreEventSpace, CLAP_EVENT_PARAM_VALUE, 0};
-        e.param_id = id;
-        e.note_id = -1;
-        e.value = value;
-        values.push_back(e);
+        values.push_back({{sizeof(clap_event_param_value_t), time, kClapCoreEventSpace, CLAP_EVENT_PARAM_VALUE, 0},
+                          id, nullptr, -1, -1, -1, -1, value});
     }
-    static uint32_t ORVANTA_CLAP_ABI size(const clap_input_events_t* l) {
-        return static_cast<uint32_t>(static_cast<Events*>(l->ctx)->values.size());
-    }
+    static uint32_t ORVANTA_CLAP_ABI size(const clap_input_events_t* l) { return of(l).size(); }
     static const clap_event_header_t* ORVANTA_CLAP_ABI get(const clap_input_events_t* l, uint32_t i) {
-        auto& v = static_cast<Events*>(l->ctx)->values;
-        return i < v.size() ? &v[i].header : nullptr;
+        return i < of(l).size() ? &of(l)[i].header : nullptr;
+    }
+    static std::vector<clap_event_param_value_t>& of(const clap_input_events_t* l) {
+        return static_cast<Events*>(l->ctx)->values;
     }
 };
 
@@ -104,15 +95,12 @@ struct Stream {
 
     static int64_t ORVANTA_CLAP_ABI write(const clap_ostream_t* s, const void* data, uint64_t n) {
         auto* self = static_cast<Stream*>(s->ctx);
-        n = n < self->chunk ? n : self->chunk;
-        self->bytes.append(static_cast<const char*>(data), n);
+        self->bytes.append(static_cast<const char*>(data), n = std::min<uint64_t>(n, self->chunk));
         return static_cast<int64_t>(n);
     }
     static int64_t ORVANTA_CLAP_ABI read(const clap_istream_t* s, void* data, uint64_t n) {
         auto* self = static_cast<Stream*>(s->ctx);
-        size_t left = self->bytes.size() - self->position;
-        n = n < left ? n : left;
-        n = n < self->chunk ? n : self->chunk;
+        n = std::min<uint64_t>({n, self->chunk, self->bytes.size() - self->position});
         std::memcpy(data, self->bytes.data() + self->position, n);
         self->position += n;
         return static_cast<int64_t>(n);

@@ -1,10 +1,7 @@
 #!/bin/bash
-# A real host: Qtractor's out-of-process plug-in scanner reads
-# "CLAP:/path/file.clap" on stdin and prints one line per plug-in:
-#   CLAP|name|audio ins:outs|midi ins:outs|controls in:out|flags|path|index|id
-# Each of the three plug-ins must be listed with its channels and its
-# parameters (the meters count as outputs). Exit 77 (skipped) without Qtractor.
-#   qtractor_scan.sh MODULE
+# Qtractor's plug-in scanner reads "CLAP:/path/file.clap" on stdin and prints
+# CLAP|name|audio ins:outs|midi ins:outs|controls in:out|flags|path|index|id
+# per plug-in (the meters count as control outputs). 77: no Qtractor (skip).
 set -uo pipefail
 module=$1
 scanner=/usr/lib/x86_64-linux-gnu/qtractor/qtractor_plugin_scan
