@@ -4,6 +4,8 @@
 #   VST effects (Orvanta*.so)                         -> ~/.vst,    or PREFIX/lib/vst
 #   the offline tool (orvanta-level, from ../bin)     -> ~/.local/bin, or PREFIX/bin
 #   LV2 bundle (orvanta.lv2/)                         -> ~/.lv2,    or PREFIX/lib/lv2
+#   CLAP module (Orvanta.clap, this machine's architecture only)
+#                                                     -> ~/.clap,   or PREFIX/lib/clap
 #
 #   tools/install.sh PLUGIN_DIR [PREFIX]
 set -euo pipefail
@@ -11,8 +13,10 @@ plugins=${1:?plugin directory}
 prefix=${2:-}
 if [ -n "$prefix" ]; then
   ladspa_dir=$prefix/lib/ladspa vst_dir=$prefix/lib/vst lv2_dir=$prefix/lib/lv2 bin_dir=$prefix/bin
+  clap_dir=$prefix/lib/clap
 else
   ladspa_dir=$HOME/.ladspa vst_dir=$HOME/.vst lv2_dir=$HOME/.lv2 bin_dir=$HOME/.local/bin
+  clap_dir=$HOME/.clap
 fi
 
 installed=0
@@ -24,6 +28,13 @@ copy() {  # copy FILE DIR
 }
 for f in "$plugins"/la_Orvanta*.so; do [ -e "$f" ] && copy "$f" "$ladspa_dir"; done
 for f in "$plugins"/Orvanta*.so; do [ -e "$f" ] && copy "$f" "$vst_dir"; done
+# Every architecture's module is called Orvanta.clap, so only the one this
+# machine's hosts load goes where they look.
+case "$(uname -m)" in
+  i?86) clap=$plugins/i386/Orvanta.clap ;;
+  *) clap=$plugins/Orvanta.clap ;;
+esac
+[ -e "$clap" ] && copy "$clap" "$clap_dir"
 tool=$(dirname "$plugins")/bin/orvanta-level
 [ -e "$tool" ] && copy "$tool" "$bin_dir"
 # The bundle is replaced whole: built aside, then moved into place, so a host
