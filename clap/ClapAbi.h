@@ -62,6 +62,8 @@ struct clap_event_header_t {
     uint32_t flags;
 };
 constexpr uint16_t kClapCoreEventSpace = 0;
+// A value the host shows but does not record as automation.
+constexpr uint32_t kClapEventDontRecord = 1u << 1;
 
 enum : uint16_t {
     CLAP_EVENT_PARAM_VALUE = 5,

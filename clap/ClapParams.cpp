@@ -167,6 +167,24 @@ bool ClapPlugin::textToValue(clap_id id, const char* text, double* value) const 
     return true;
 }
 
+void ClapPlugin::sendMeters(const clap_output_events_t* out, uint32_t frames) {
+    if (out == nullptr || out->try_push == nullptr) return;
+    const PluginCore::Meters meters = core_->meters();
+    const float values[kMeterCount] = {meters.levelerGainDb, meters.limiterReductionDb};
+    for (uint32_t i = 0; i < kMeterCount; ++i) {
+        if (values[i] == sentMeters_[i]) continue;
+        clap_event_param_value_t event{};
+        event.header = {sizeof event, frames > 0 ? frames - 1 : 0, kClapCoreEventSpace, CLAP_EVENT_PARAM_VALUE,
+                        kClapEventDontRecord};
+        event.param_id = kMeters[i].id;
+        event.note_id = -1;
+        event.port_index = event.channel = event.key = -1;
+        event.value = values[i];
+        // A host whose list is full hears of the value with a later block.
+        if (out->try_push(out, &event.header)) sentMeters_[i] = values[i];
+    }
+}
+
 bool ClapPlugin::applyEvent(const clap_event_header_t* event) {
     if (event == nullptr || event->space_id != kClapCoreEventSpace || event->type != CLAP_EVENT_PARAM_VALUE ||
         event->size < sizeof(clap_event_param_value_t))

@@ -204,6 +204,8 @@ bool ClapPlugin::activate(double sampleRate) {
     }
     core_->setSampleRate(static_cast<float>(sampleRate));
     core_->reset();
+    // The host hears the meters afresh with the first block.
+    sentMeters_[0] = sentMeters_[1] = -1.0f;
     giveTurn(Turn::Active);
     return true;
 }

@@ -109,6 +109,9 @@ private:
     // The editor's gestures and values, sent to the host as output events
     // while it takes them. Audio thread, or main thread in an inactive flush.
     void sendEdits(const clap_output_events_t* out);
+    // The meters, when they changed, as values at the block's last frame
+    // (ClapParams.cpp). Audio thread.
+    void sendMeters(const clap_output_events_t* out, uint32_t frames);
     void requestFlush() const;
 
     clap_plugin_t record_;
@@ -126,5 +129,7 @@ private:
     std::recursive_mutex mainLock_;
     std::atomic<uint32_t> changedRows_{0};
     EditEventQueue edits_;
+    // The meter values the host was last sent; audio thread only.
+    float sentMeters_[2] = {-1.0f, -1.0f};
     std::unique_ptr<ClapEditor> editor_;
 };

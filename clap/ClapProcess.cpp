@@ -86,6 +86,7 @@ clap_process_status ClapPlugin::process(const clap_process_t* process) {
     processUpTo(frames);
     core_->publishMeters();
     sendEdits(process->out_events);
+    sendMeters(process->out_events, frames);
     giveTurn(Turn::Active);
 
     if (audio) return CLAP_PROCESS_CONTINUE;

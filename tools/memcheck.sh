@@ -75,7 +75,7 @@ host lv2-host           "$build/tests/lv2/lv2_host_tests" --gtest_brief=1
 # Our CLAP host: every callback with hostile arguments, the state streams,
 # the bits against LADSPA; and the editor created and destroyed twice.
 host clap-host          "$build/tests/clap/clap_checks" "$plugins/Orvanta.clap" "$plugins/la_Orvanta64.so"
-host clap-editor        --xvfb "$build/tests/clap/clap_gui_check" "$plugins/Orvanta.clap"
+host clap-editor        --xvfb "$build/tests/clap/clap_checks" "$plugins/Orvanta.clap" --editors
 
 if [ ${#failed[@]} -gt 0 ]; then
   echo "memcheck: ${failed[*]} failed; reports in $logs" >&2

@@ -2,17 +2,25 @@
 // features and ports, the parameters against the table, latency, a state
 // round trip, hostile calls, and with a LADSPA library the bits against it.
 //   clap_checks MODULE [LADSPA_LIBRARY]
+//   clap_checks MODULE --editors (on $DISPLAY: the editors instead)
 //   clap_checks MODULE OUT.raw   (writes the output of one programme instead)
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <tuple>
 
+#if defined(ORVANTA_WITH_X11)
+#include <X11/Xlib.h>
+#endif
+
 #include "ClapHost.h"
 #include "ParamTable.h"
 #include "ProgramChecks.h"
 #if defined(ORVANTA_WITH_LADSPA)
+#include "AllocationCounter.h"
 #include "PluginHost.h"
+#else
+struct AllocationCounter { size_t allocations() const { return 0; } };  // Windows: not seen
 #endif
 
 using namespace claphost;
@@ -119,8 +127,7 @@ void checkKind(const clap_plugin_factory_t* factory, const Kind& kind, uint32_t 
     for (bool input : {true, false})
         check(ports->count(p.plugin, input) == 1 && ports->get(p.plugin, 0, input, &port) &&
                   port.channel_count == kind.channels && port.flags == kClapAudioPortIsMain &&
-                  !std::strcmp(port.port_type, kind.feature) && !ports->get(p.plugin, 1, input, &port),
-              std::string(input ? "input" : "output") + " port" + at);
+                  !std::strcmp(port.port_type, kind.feature) && !ports->get(p.plugin, 1, input, &port), "port" + at);
     const auto* surround = p.ext<clap_plugin_surround_t>(kClapExtSurround);
     uint8_t map[8] = {};
     check(kind.channels == 6 ? surround && surround->get_channel_map(p.plugin, true, 0, map, 8) == 6 &&
@@ -148,20 +155,17 @@ void checkKind(const clap_plugin_factory_t* factory, const Kind& kind, uint32_t 
                   "bounds, default, steps" + row);
             char text[64], expected[64];
             formatValueWithUnit(static_cast<ParamId>(i), t.engineDefault, expected, sizeof expected);
-            check(params->value_to_text(p.plugin, i, t.engineDefault, text, sizeof text) &&
-                      !std::strcmp(text, expected) && !params->value_to_text(p.plugin, i, NAN, text, 64),
-                  "display text" + row);
+            check(params->value_to_text(p.plugin, i, t.engineDefault, text, 64) && !std::strcmp(text, expected) &&
+                      !params->value_to_text(p.plugin, i, NAN, text, 64), "display text" + row);
         } else {
             check((info.flags & CLAP_PARAM_IS_READONLY) && value(p, info.id) == 0.0 &&
                       !params->text_to_value(p.plugin, info.id, "1", nullptr),
                   "read-only meter" + row);
         }
     }
-    double parsed = 0.0;
-    check(params->text_to_value(p.plugin, 0, "-16.5 LUFS", &parsed) && parsed == -16.5 &&
-              params->text_to_value(p.plugin, 7, "LLiHLg", &parsed) && parsed == 2.0 &&
-              !params->text_to_value(p.plugin, 0, "loud", &parsed),
-          "text to value" + at);
+    double v = 0.0, m = 0.0;
+    check(params->text_to_value(p.plugin, 0, "-16.5 LUFS", &v) && params->text_to_value(p.plugin, 7, "LLiHLg", &m) &&
+              v == -16.5 && m == 2.0 && !params->text_to_value(p.plugin, 0, "loud", &v), "text to value" + at);
 
     // Hostile events: NaN, an unknown id, the meters, out of order and
     // beyond the block; huge values are the bounds.
@@ -177,35 +181,41 @@ void checkKind(const clap_plugin_factory_t* factory, const Kind& kind, uint32_t 
     auto audio = programme(kind.channels, 64, 9);
     check(p.process(audio, 64, nullptr) == CLAP_PROCESS_ERROR && audio[0][10] == 0.0f, "process inactive" + at);
     const auto* latency = p.ext<clap_plugin_latency_t>(kClapExtLatency);
-    check(!p.plugin->activate(p.plugin, NAN, 1, 64) && !p.plugin->activate(p.plugin, 0.0, 1, 64),
-          "activate without a rate" + at);
-    // Activation cycles over the whole range of rates and beyond; every
-    // block, 0 frames included, comes out finite; a block without buffers fails.
-    bool finite = true;
+    // Activation cycles over the whole range of rates and beyond; every block,
+    // 0 frames included, with the hostile events comes out finite and
+    // allocates nothing; a block without buffers fails.
+    bool finite = !p.plugin->activate(p.plugin, NAN, 1, 64) && !p.plugin->activate(p.plugin, 0.0, 1, 64);
     clap_process_t noBuffers{-1, 64, nullptr, nullptr, nullptr, 0, 0, nullptr, nullptr};
     for (double rate : {8000.0, 22050.0, 44100.0, 48000.0, 96000.0, 192000.0, 384000.0, 1.0, 1e7}) {
         finite = finite && p.plugin->activate(p.plugin, rate, 1, 512) && !p.plugin->activate(p.plugin, rate, 1, 8);
         if (rate == 44100.0) check(latency->get(p.plugin) == 1560, "latency at 44.1 kHz" + at);
         if (rate == 48000.0) check(latency->get(p.plugin) == 1698, "latency at 48 kHz" + at);
         audio = programme(kind.channels, 512, 3);
-        finite = finite && p.process(audio, 0, nullptr) == CLAP_PROCESS_CONTINUE &&
-                 p.process(audio, 512, nullptr) == CLAP_PROCESS_CONTINUE &&
+        AllocationCounter counter;
+        finite = finite && p.process(audio, 0, &hostile) == CLAP_PROCESS_CONTINUE &&
+                 p.process(audio, 512, &hostile) == CLAP_PROCESS_CONTINUE && counter.allocations() == 0 &&
                  p.plugin->process(p.plugin, &noBuffers) == CLAP_PROCESS_ERROR && !p.plugin->process(p.plugin, nullptr);
         p.plugin->reset(p.plugin);
         for (auto& c : audio)
             for (float s : c) finite = finite && std::isfinite(s);
         p.plugin->deactivate(p.plugin);
     }
-    check(finite, "activation cycles at 1 Hz..10 MHz, 0 frames, no buffers" + at);
+    check(finite, "no rate refused, activation cycles at 1 Hz..10 MHz, hostile blocks" + at);
+    // The meters reach the host as values at the block's end, not recorded.
+    Output out;
+    p.plugin->activate(p.plugin, 48000.0, 1, 512);
+    p.process(audio, 512, nullptr, &out);
+    check(out.values.size() == 2 && out.values[0].param_id == 100 && out.values[1].param_id == 101 &&
+              out.values[1].header.time == 511 && out.values[1].header.flags == kClapEventDontRecord, "meters sent" + at);
+    p.plugin->deactivate(p.plugin);
 
     // State: written and read in small pieces; a broken one changes nothing.
     const auto* state = p.ext<clap_plugin_state_t>(kClapExtState);
     Stream saved;
-    check(state->save(p.plugin, &saved.out), "state saved" + at);
     Plugin copy(factory, kind.id);
     const auto* copyState = copy.ext<clap_plugin_state_t>(kClapExtState);
-    check(copyState->load(copy.plugin, &saved.in) && value(copy, 1) == -5.0 && value(copy, 7) == 2.0,
-          "state restored" + at);
+    check(state->save(p.plugin, &saved.out) && copyState->load(copy.plugin, &saved.in) && value(copy, 1) == -5.0 &&
+              value(copy, 7) == 2.0, "state saved and restored" + at);
     Stream broken;
     broken.bytes = "orvanta-state 1\ntrue_peak=nan\n";
     check(!copyState->load(copy.plugin, &broken.in) && value(copy, 1) == -5.0, "broken state refused" + at);
@@ -216,6 +226,59 @@ void checkKind(const clap_plugin_factory_t* factory, const Kind& kind, uint32_t 
     check(!gui->create(copy.plugin, "x11", false) && !gui->create(copy.plugin, "win32", false),
           "gui refused off the main thread" + at);
 }
+
+#if defined(ORVANTA_WITH_X11)
+// The editors as an X11 host drives them: create, set parent, show, hide,
+// destroy, twice, following the registrations and the child window.
+unsigned int children(Display* display, Window parent) {
+    XSync(display, False);
+    Window root, up, *list = nullptr;
+    unsigned int count = 0;
+    XQueryTree(display, parent, &root, &up, &list, &count);
+    if (list) XFree(list);
+    return count;
+}
+
+
+void checkEditors(const clap_plugin_factory_t* factory, Display* display) {
+    const Window parent = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 400, 440, 0, 0, 0);
+    XMapWindow(display, parent);
+    XSync(display, False);  // the plug-in looks for the window on a connection of its own
+    for (uint32_t index = 0; index < 3; ++index) {
+        Plugin p(factory, kKinds[index].id);
+        const auto* gui = p.ext<clap_plugin_gui_t>(kClapExtGui);
+        const auto* timer = p.ext<clap_plugin_timer_support_t>(kClapExtTimerSupport);
+        const auto* fd = p.ext<clap_plugin_posix_fd_support_t>(kClapExtPosixFdSupport);
+        const std::string at = std::string(" of ") + kKinds[index].name;
+        check(gui && timer && fd && gui->is_api_supported(p.plugin, "x11", false) &&
+                  !gui->is_api_supported(p.plugin, "x11", true) && !gui->is_api_supported(p.plugin, "cocoa", false),
+              "window APIs" + at);
+        for (int round = 0; round < 2; ++round) {
+            const std::string when = at + ", round " + std::to_string(round + 1);
+            uint32_t width = 0, height = 0;
+            check(gui->create(p.plugin, "x11", false) && p.host.timers == 1 &&
+                      gui->get_size(p.plugin, &width, &height) && width == 380 && height == (index == 2 ? 420 : 390) &&
+                      !gui->can_resize(p.plugin) && !gui->set_size(p.plugin, 500, 500),
+                  "created, fixed size, timer registered" + when);
+            clap_window_t window{"x11", {}};
+            window.x11 = parent;
+            check(gui->set_parent(p.plugin, &window) && children(display, parent) == 1 && p.host.descriptors == 1,
+                  "embedded, display connection watched" + when);
+            check(gui->show(p.plugin) && children(display, parent) == 1, "shown" + when);
+            timer->on_timer(p.plugin, 7);
+            fd->on_fd(p.plugin, 0, kClapPosixFdRead);
+            check(gui->hide(p.plugin) && children(display, parent) == 0 && p.host.descriptors == 0,
+                  "hidden, connection no longer watched" + when);
+            check(gui->show(p.plugin) && children(display, parent) == 1 && p.host.descriptors == 1, "shown again" + when);
+            gui->destroy(p.plugin);
+            check(children(display, parent) == 0 && p.host.descriptors == 0 && p.host.timers == 0,
+                  "destroyed, nothing left registered" + when);
+            timer->on_timer(p.plugin, 7);  // after destroy: no editor, no display touched
+            fd->on_fd(p.plugin, 0, kClapPosixFdRead);
+        }
+    }
+}
+#endif
 
 }  // namespace
 
@@ -237,6 +300,14 @@ int main(int argc, char** argv) {
         return out && std::fclose(out) == 0 ? 0 : 1;
     }
 
+#if defined(ORVANTA_WITH_X11)
+    if (second == "--editors") {
+        Display* display = XOpenDisplay(nullptr);
+        if (display) checkEditors(factory, display), XCloseDisplay(display);
+        check(display != nullptr, "an X display");
+        return std::printf("%d passed, %d failed\n", passed, programchecks::failures), programchecks::failures != 0;
+    }
+#endif
     HostRecord host;
     check(entry->clap_version.major == 1 && entry->get_factory("clap.preset-discovery-factory/2") == nullptr,
           "entry");
@@ -257,6 +328,5 @@ int main(int argc, char** argv) {
     }
 #endif
     entry->deinit();
-    std::printf("%d passed, %d failed\n", passed, programchecks::failures);
-    return programchecks::failures == 0 ? 0 : 1;
+    return std::printf("%d passed, %d failed\n", passed, programchecks::failures), programchecks::failures != 0;
 }

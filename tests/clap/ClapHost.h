@@ -85,6 +85,17 @@ struct Events {
     }
 };
 
+// An output event list that keeps the parameter values pushed to it.
+struct Output {
+    std::vector<clap_event_param_value_t> values;
+    clap_output_events_t list{this, push};
+    static bool ORVANTA_CLAP_ABI push(const clap_output_events_t* l, const clap_event_header_t* e) {
+        if (e->type == CLAP_EVENT_PARAM_VALUE)
+            static_cast<Output*>(l->ctx)->values.push_back(*reinterpret_cast<const clap_event_param_value_t*>(e));
+        return true;
+    }
+};
+
 // Memory streams that move at most `chunk` bytes a call, as a host may.
 struct Stream {
     std::string bytes;
@@ -124,11 +135,13 @@ struct Plugin {
         return static_cast<const Extension*>(plugin->get_extension(plugin, id));
     }
     // One block of planar buffers (channels * frames), in place.
-    clap_process_status process(std::vector<std::vector<float>>& audio, uint32_t frames, Events* events) {
-        std::vector<float*> channels;
-        for (auto& c : audio) channels.push_back(c.data());
-        clap_audio_buffer_t buffer{channels.data(), nullptr, static_cast<uint32_t>(channels.size()), 0, 0};
-        clap_process_t p{-1, frames, nullptr, &buffer, &buffer, 1, 1, events ? &events->list : nullptr, nullptr};
+    clap_process_status process(std::vector<std::vector<float>>& audio, uint32_t frames, Events* events,
+                                Output* out = nullptr) {
+        float* channels[8];  // no allocation here: the caller counts the plug-in's
+        for (size_t c = 0; c < audio.size(); ++c) channels[c] = audio[c].data();
+        clap_audio_buffer_t buffer{channels, nullptr, static_cast<uint32_t>(audio.size()), 0, 0};
+        clap_process_t p{-1, frames, nullptr, &buffer, &buffer, 1, 1, events ? &events->list : nullptr,
+                         out ? &out->list : nullptr};
         return plugin->process(plugin, &p);
     }
 };
