@@ -17,10 +17,10 @@ double kWeightingDb(LevelerCore& e, double hz, double rate) {
     const std::complex<double> z1 = std::polar(1.0, -2.0 * testsig::kPi * hz / rate);
     const std::complex<double> z2 = z1 * z1;
     const std::complex<double> highPass = (1.0 - 2.0 * z1 + z2) /
-                                          (1.0 - double(P::highPassA1(e)) * z1 + double(P::highPassA2(e)) * z2);
+                                          (1.0 - double(P::detector(e).settings.highPassA1) * z1 + double(P::detector(e).settings.highPassA2) * z2);
     const std::complex<double> shelf =
-        (double(P::shelfB0(e)) - double(P::shelfB1(e)) * z1 + double(P::shelfB2(e)) * z2) /
-        (1.0 - double(P::shelfA1(e)) * z1 + double(P::shelfA2(e)) * z2);
+        (double(P::detector(e).settings.shelfB0) - double(P::detector(e).settings.shelfB1) * z1 + double(P::detector(e).settings.shelfB2) * z2) /
+        (1.0 - double(P::detector(e).settings.shelfA1) * z1 + double(P::detector(e).settings.shelfA2) * z2);
     return 20.0 * std::log10(std::abs(highPass * shelf));
 }
 
@@ -33,13 +33,13 @@ double monoLoudness(float channelPower) {
 
 TEST(Detector, KWeightingCoefficientsAt48k) {
     LevelerCore e;
-    EXPECT_EQ(P::shelfA1(e), 1.6906654834747314f);
-    EXPECT_EQ(P::shelfA2(e), 0.7324792742729187f);
-    EXPECT_EQ(P::shelfB0(e), 1.5290254354476929f);
-    EXPECT_EQ(P::shelfB1(e), 2.6801681518554688f);
-    EXPECT_EQ(P::shelfB2(e), 1.1929566860198975f);
-    EXPECT_EQ(P::highPassA1(e), 1.9892948865890503f);
-    EXPECT_EQ(P::highPassA2(e), 0.9893235564231873f);
+    EXPECT_EQ(P::detector(e).settings.shelfA1, 1.6906654834747314f);
+    EXPECT_EQ(P::detector(e).settings.shelfA2, 0.7324792742729187f);
+    EXPECT_EQ(P::detector(e).settings.shelfB0, 1.5290254354476929f);
+    EXPECT_EQ(P::detector(e).settings.shelfB1, 2.6801681518554688f);
+    EXPECT_EQ(P::detector(e).settings.shelfB2, 1.1929566860198975f);
+    EXPECT_EQ(P::detector(e).settings.highPassA1, 1.9892948865890503f);
+    EXPECT_EQ(P::detector(e).settings.highPassA2, 0.9893235564231873f);
 }
 
 TEST(Detector, KWeightingMagnitudes) {
@@ -58,11 +58,11 @@ TEST(Detector, KWeightingMagnitudes) {
 
 TEST(Detector, DigitalSilenceStaysFiniteAndNormal) {
     LevelerCore e;
-    const float start = P::fastPower(e)[0];
-    for (int i = 0; i < 96000; ++i) P::detect(e, 0, 0.0f), P::antiDenormal(e) = -P::antiDenormal(e);
-    EXPECT_EQ(P::fastPower(e)[0], start);
-    for (float v : {P::highPassState1(e)[0], P::highPassState2(e)[0], P::shelfState1(e)[0],
-                    P::shelfState2(e)[0], P::slowPower(e)[0], P::heldPower(e)[0]}) {
+    const float start = P::channel(e).fastPower;
+    for (int i = 0; i < 96000; ++i) P::detect(e, 0, 0.0f), P::detector(e).state.antiDenormal = -P::detector(e).state.antiDenormal;
+    EXPECT_EQ(P::channel(e).fastPower, start);
+    for (float v : {P::channel(e).highPassState1, P::channel(e).highPassState2, P::channel(e).shelfState1,
+                    P::channel(e).shelfState2, P::channel(e).slowPower, P::channel(e).heldPower}) {
         EXPECT_TRUE(std::isfinite(v));
         EXPECT_NE(std::fpclassify(v), FP_SUBNORMAL);
     }
@@ -72,25 +72,25 @@ TEST(Detector, StartLevelsOnlyWhileFresh) {
     LevelerCore e;
     // Defaults: the start level makes the programme power equal the target's,
     // so the first gain is 1.0.
-    const float start = P::fastPower(e)[0];
+    const float start = P::channel(e).fastPower;
     EXPECT_NEAR(monoLoudness(start), -20.0, 1e-4);
-    EXPECT_EQ(P::startupCount(e)[0], 48000);
+    EXPECT_EQ(P::channel(e).startupCount, 48000);
 
     e.setTargetLevel(-14.0f);  // still fresh: every start level moves
-    const float moved = P::fastPower(e)[0];
+    const float moved = P::channel(e).fastPower;
     EXPECT_NE(moved, start);
-    for (int d = 0; d < 5; ++d) EXPECT_EQ(P::heldPower(e)[d], moved);
+    for (int d = 0; d < 5; ++d) EXPECT_EQ(P::channel(e, d).heldPower, moved);
 
     float x = 0.0f, y;
     e.processMono(&x, &y, 1);  // no longer fresh
-    const float running = P::heldPower(e)[0];
+    const float running = P::channel(e).heldPower;
     e.setTargetLevel(-24.0f);
     e.setMaxGain(12.0f);
-    EXPECT_EQ(P::heldPower(e)[0], running);
+    EXPECT_EQ(P::channel(e).heldPower, running);
 
     e.reset();  // fresh again: the next change re-initialises
     e.setTargetLevel(-20.0f);
-    EXPECT_NE(P::heldPower(e)[0], running);
+    EXPECT_NE(P::channel(e).heldPower, running);
 }
 
 TEST(Detector, SineCalibratesToItsMeanKWeightedSquare) {
@@ -102,7 +102,7 @@ TEST(Detector, SineCalibratesToItsMeanKWeightedSquare) {
         float power = 0.0f;
         for (size_t i = 0; i < tone.size(); ++i) {
             power = P::detect(e, 0, tone[i]);
-            P::antiDenormal(e) = -P::antiDenormal(e);
+            P::detector(e).state.antiDenormal = -P::detector(e).state.antiDenormal;
         }
         EXPECT_NEAR(monoLoudness(power), c.lufs, 0.05);
     }
@@ -113,15 +113,15 @@ TEST(Detector, StartupCalibrationIsCappedAndEnds) {
     // A held level three times the K-weighted power: the start-up ratio is 3.
     const std::vector<float> tone = testsig::sine(1000.0, 0.1, 48000);
     for (int i = 0; i < 2; ++i) P::detect(e, 0, tone[i]);
-    P::heldPower(e)[0] = 3.0f * 0.01f;
-    P::kPower(e)[0] = 0.01f;
+    P::channel(e).heldPower = 3.0f * 0.01f;
+    P::channel(e).kPower = 0.01f;
     float maxCalibration = 0.0f;
     bool ended = false;
     for (int i = 2; i < 48000 && !ended; ++i) {
         P::detect(e, 0, tone[i]);
-        maxCalibration = std::max(maxCalibration, P::calibration(e)[0]);
-        if (P::calibration(e)[0] > 1.4142135f) {
-            EXPECT_EQ(P::startupCount(e)[0], 0);
+        maxCalibration = std::max(maxCalibration, P::channel(e).calibration);
+        if (P::channel(e).calibration > 1.4142135f) {
+            EXPECT_EQ(P::channel(e).startupCount, 0);
             ended = true;
         }
     }
@@ -134,19 +134,19 @@ TEST(Detector, GapHoldThenRelease) {
     // Just after a rise: the held level sits at the programme's level, and the
     // power falls far under a quarter of its 0.5 s mean (a gap).
     for (int d = 0; d < 1; ++d) {
-        P::heldPower(e)[d] = P::slowPower(e)[d] = P::fastPower(e)[d] = 0.1f;
-        P::gapCount(e)[d] = 1;
+        P::channel(e, d).heldPower = P::channel(e, d).slowPower = P::channel(e, d).fastPower = 0.1f;
+        P::channel(e, d).gapCount = 1;
     }
-    const int holdSamples = P::gapHoldLength(e) - 1;  // gap samples still to count
+    const int holdSamples = P::detector(e).settings.gapHoldLength - 1;  // gap samples still to count
     for (int i = 0; i < holdSamples; ++i) {
         P::detect(e, 0, 0.0f);
-        ASSERT_EQ(P::heldPower(e)[0], 0.1f) << i;
+        ASSERT_EQ(P::channel(e).heldPower, 0.1f) << i;
     }
     // 0.12 s worth of gap samples counted: the held level now releases.
     P::detect(e, 0, 0.0f);
-    EXPECT_LT(P::heldPower(e)[0], 0.1f);
+    EXPECT_LT(P::channel(e).heldPower, 0.1f);
     for (int i = 0; i < 48000; ++i) P::detect(e, 0, 0.0f);
-    EXPECT_LT(P::heldPower(e)[0], 0.1f * 0.2f);
+    EXPECT_LT(P::channel(e).heldPower, 0.1f * 0.2f);
 }
 
 TEST(Detector, FreezeThresholdChangeActsAtTheNextSample) {
@@ -154,11 +154,11 @@ TEST(Detector, FreezeThresholdChangeActsAtTheNextSample) {
     e.setFreezeLevel(-10.0f);  // everything below -10 LUFS is frozen
     const std::vector<float> tone = testsig::sine(1000.0, 0.1, 48000);
     for (int i = 0; i < 24000; ++i) P::detect(e, 0, tone[i]);
-    const float frozenCalibration = P::calibration(e)[0];
-    const float frozenKPower = P::kPower(e)[0];
-    EXPECT_EQ(P::startupCount(e)[0], 48000);  // no active sample yet
+    const float frozenCalibration = P::channel(e).calibration;
+    const float frozenKPower = P::channel(e).kPower;
+    EXPECT_EQ(P::channel(e).startupCount, 48000);  // no active sample yet
     e.setFreezeLevel(-70.0f);
     P::detect(e, 0, tone[24000]);
-    EXPECT_NE(P::kPower(e)[0], frozenKPower);
+    EXPECT_NE(P::channel(e).kPower, frozenKPower);
     (void)frozenCalibration;
 }

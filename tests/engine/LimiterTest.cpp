@@ -96,7 +96,7 @@ TEST(Limiter, SilenceSettlesJustAboveTheCeiling) {
 TEST(Limiter, SineAtTwiceFullScale) {
     LevelerCore e;
     testsig::makeLimiterOnly(e, -1.0f);
-    const int lookahead = P::lookaheadLength(e);
+    const int lookahead = P::lookahead(e).length;
     const std::vector<float> tone = testsig::sine(997.0, 2.0, 2 * kRate);
     int firstClimb = -1;
     float largest = 0.0f;
@@ -160,7 +160,7 @@ TEST(Limiter, ImpulseLeavesAfterExactlyTheLatency) {
         LevelerCore e;
         e.setSampleRate(rate);
         const int latency = static_cast<int>(e.latency());
-        EXPECT_EQ(latency, static_cast<int>(P::lookaheadLength(e) + P::limLen(e) + 6));
+        EXPECT_EQ(latency, static_cast<int>(P::lookahead(e).length + P::limiter(e).limLen + 6));
         std::vector<float> in(latency + 500, 0.0f);
         in[100] = 0.25f;
         const std::vector<float> out = run(e, in);

@@ -29,9 +29,9 @@ std::vector<float> programme(int samples) {
 
 bool detectorFinite(LevelerCore& e) {
     for (int d = 0; d < 5; ++d) {
-        for (float v : {P::fastPower(e)[d], P::heldPower(e)[d], P::slowPower(e)[d], P::kPower(e)[d],
-                        P::calibration(e)[d], P::calibrationTarget(e)[d], P::highPassState1(e)[d],
-                        P::highPassState2(e)[d], P::shelfState1(e)[d], P::shelfState2(e)[d]})
+        for (float v : {P::channel(e, d).fastPower, P::channel(e, d).heldPower, P::channel(e, d).slowPower, P::channel(e, d).kPower,
+                        P::channel(e, d).calibration, P::channel(e, d).calibrationTarget, P::channel(e, d).highPassState1,
+                        P::channel(e, d).highPassState2, P::channel(e, d).shelfState1, P::channel(e, d).shelfState2})
             if (!std::isfinite(v)) return false;
     }
     return std::isfinite(e.getLevelerGain());
