@@ -12,11 +12,8 @@
 #include <random>
 #include <vector>
 
-#include "Detector.h"
-#include "GainLaw.h"
-#include "PassKernels.h"
+#include "Probe.h"
 #include "Signals.h"
-#include "TruePeakEstimator.h"
 
 using namespace orvanta;
 
@@ -69,13 +66,8 @@ bool sameChannel(const DetectorChannel& a, const DetectorChannel& b) {
 }  // namespace
 
 TEST(Kernels, DetectorGivesTheStepsBitsForEveryLaneCountLengthAndAlignment) {
-    DetectorSettings settings;
-    settings.designKWeighting(48000.0f);
-    settings.coef100ms = 0.9997917413711548;
-    settings.coef500ms = 0.9999582767486572;
-    settings.coef800ms = 0.9999740123748779;
-    settings.coef8s = 0.9999973773956299;
-    settings.gapHoldLength = 5760;
+    LevelerCore engine;  // 48 kHz
+    DetectorSettings settings = LevelerCoreProbe::detector(engine).settings;
     std::mt19937 rng(17);
     const KernelTables tables = runnableKernels();
     DetectorScratch scratch;

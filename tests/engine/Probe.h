@@ -14,10 +14,14 @@ struct LevelerCoreProbe {
     static orvanta::Limiter& limiter(LevelerCore& e) { return e.limiter; }
     static const orvanta::PassKernels*& kernels(LevelerCore& e) { return e.kernels; }
 
-    // One detector step on channel d with the current offset (not flipped).
+    // One detector step on channel d, the offset flipped after it as the
+    // loops flip it.
     static float detect(LevelerCore& e, int d, float x) {
         bool rejected = false;
-        return e.detector.state.channel[d].step(e.detector.settings, x + e.detector.state.antiDenormal, rejected);
+        orvanta::DetectorState& state = e.detector.state;
+        const float power = state.channel[d].step(e.detector.settings, x + state.antiDenormal, rejected);
+        state.antiDenormal = -state.antiDenormal;
+        return power;
     }
     static void gainFor(LevelerCore& e, double programmePower) { e.computeLevelerGain(programmePower); }
     // One sample through ring 0 of the estimator.

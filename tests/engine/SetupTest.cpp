@@ -64,14 +64,6 @@ TEST(EngineSetup, DerivedValuesAtEveryListedRate) {
     }
 }
 
-TEST(EngineSetup, SmoothingCoefficientsAt48kToTheLastBit) {
-    LevelerCore e;
-    const orvanta::DetectorSettings& s = P::detector(e).settings;
-    EXPECT_EQ(s.coef500ms, 0.9999582767486572);
-    EXPECT_EQ(s.coef800ms, 0.9999740123748779);
-    EXPECT_EQ(s.coef8s, 0.9999973773956299);
-}
-
 TEST(EngineSetup, RateClamping) {
     struct Case { float asked, used; };
     const Case cases[] = {
@@ -120,6 +112,10 @@ TEST(EngineSetup, FreshEngineDefaults) {
     EXPECT_EQ(e.getEnvelope(), 32.0f);
     EXPECT_EQ(e.getLevelerGain(), 1.0f);
     EXPECT_EQ(P::channelShare(e), 0.5f);
+    const orvanta::DetectorSettings& s = P::detector(e).settings;  // at 48 kHz
+    EXPECT_EQ(s.coef500ms, 0.9999582767486572);
+    EXPECT_EQ(s.coef800ms, 0.9999740123748779);
+    EXPECT_EQ(s.coef8s, 0.9999973773956299);
     for (const auto& ring : P::limiter(e).sampleRing) EXPECT_EQ(ring, std::vector<float>(60, 0.0f));
 }
 
@@ -154,7 +150,7 @@ TEST(EngineSetup, SettersThatMustNotReinitialiseTheDetector) {
     EXPECT_NE(P::channel(e).fastPower, 0.125f);
 }
 
-TEST(EngineSetup, TruePeakCeilingAndOutScale) {
+TEST(EngineSetup, TruePeakOnAFreshAndARunningEngine) {
     struct Case { float dbtp; float ceiling; float outScale; };
     const Case cases[] = {
         {0.0f, 32.0f, 31.906253814697266f},
@@ -170,19 +166,16 @@ TEST(EngineSetup, TruePeakCeilingAndOutScale) {
         EXPECT_EQ(e.getOutScale(), c.outScale);
         EXPECT_EQ(P::limiter(e).peakTarget, c.ceiling);  // fresh: the ceiling-bound levels restart
     }
-}
 
-TEST(EngineSetup, TruePeakOnARunningEngine) {
     LevelerCore e;
     e.setTruePeak(-1.0f);
     std::vector<float> in = testsig::sine(997.0, 0.3, 2000), out(2000);
     e.processMono(in.data(), out.data(), 2000);
-    const float target = P::limiter(e).peakTarget;
-    const float holdMin = P::limiter(e).holdMin;
+    const orvanta::Limiter running = P::limiter(e);
     e.setTruePeak(-1.0f);  // same value: nothing changes
-    EXPECT_EQ(P::limiter(e).peakTarget, target);
-    EXPECT_EQ(P::limiter(e).holdMin, holdMin);
+    EXPECT_EQ(P::limiter(e).peakTarget, running.peakTarget);
+    EXPECT_EQ(P::limiter(e).holdMin, running.holdMin);
     e.setTruePeak(-3.0f);  // running: new ceiling, running levels carry on
     EXPECT_EQ(e.getCeiling(), 22.654266357421875f);
-    EXPECT_EQ(P::limiter(e).peakTarget, target);
+    EXPECT_EQ(P::limiter(e).peakTarget, running.peakTarget);
 }
