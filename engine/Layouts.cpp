@@ -33,6 +33,21 @@ inline double surroundPower(const Powers& c) {
 }
 
 inline int32_t atMost(int32_t remaining, int32_t limit) { return remaining < limit ? remaining : limit; }
+
+// A block in passes of up to kPassFrames frames: pass(in, out, done, n) with
+// every channel's buffers from the pass's first frame `done` on.
+template <int Channels, class Pass>
+inline void inPasses(const float* const* inputs, float* const* outputs, int32_t count, Pass pass) {
+    for (int32_t done = 0; done < count; done += kPassFrames) {
+        const float* in[Channels];
+        float* out[Channels];
+        for (int ch = 0; ch < Channels; ++ch) {
+            in[ch] = inputs[ch] + done;
+            out[ch] = outputs[ch] + done;
+        }
+        pass(in, out, done, atMost(count - done, kPassFrames));
+    }
+}
 }  // namespace
 
 // ------------------------------------------------------- mono and stereo
@@ -52,17 +67,10 @@ template <int Channels>
 void LevelerCore::processChannels(const float* const inputs[Channels], float* const outputs[Channels],
                                   int32_t count) {
     static_assert(Channels == 1 || Channels == 2, "mono or stereo: 5.1 has its own loops");
-    for (int32_t done = 0; done < count; done += kPassFrames) {
-        const int32_t n = atMost(count - done, kPassFrames);
-        const float* in[Channels];
-        float* out[Channels];
-        for (int ch = 0; ch < Channels; ++ch) {
-            in[ch] = inputs[ch] + done;
-            out[ch] = outputs[ch] + done;
-        }
-        if (channelsPass<Channels>(in, out, n)) continue;
+    inPasses<Channels>(inputs, outputs, count, [this](const float* const* in, float* const* out, int32_t, int32_t n) {
+        if (channelsPass<Channels>(in, out, n)) return;
         for (int32_t i = 0; i < n; ++i) channelsFrame<Channels>(in, out, i);
-    }
+    });
 }
 
 void LevelerCore::computeLevelerGain(double programmePower) {
@@ -130,19 +138,15 @@ bool LevelerCore::channelsPass(const float* const inputs[Channels], float* const
 void LevelerCore::processSurround(const float* const inputs[6], float* const outputs[6],
                                   float* lfeCentreOut, float* lfePeakOut, int32_t count,
                                   LevelerCore* lfeEngine) {
-    for (int32_t done = 0; done < count; done += kPassFrames) {
-        const int32_t n = atMost(count - done, kPassFrames);
-        const float* in[kAudioChannels];
-        float* out[kAudioChannels];
-        for (int ch = 0; ch < kAudioChannels; ++ch) {
-            in[ch] = inputs[ch] + done;
-            out[ch] = outputs[ch] + done;
-        }
-        if (surroundPass(in, out, lfeCentreOut + done, lfePeakOut + done, n, lfeEngine)) continue;
-        for (int32_t i = 0; i < n; ++i) surroundFrame(in, out, i, lfeCentreOut + done, lfePeakOut + done);
+    inPasses<kAudioChannels>(inputs, outputs, count, [&](const float* const* in, float* const* out, int32_t done,
+                                                         int32_t n) {
+        float* lfeCentre = lfeCentreOut + done;
+        float* lfePeak = lfePeakOut + done;
+        if (surroundPass(in, out, lfeCentre, lfePeak, n, lfeEngine)) return;
+        for (int32_t i = 0; i < n; ++i) surroundFrame(in, out, i, lfeCentre, lfePeak);
         // Every LFE input sample of the pass has been read.
-        if (lfeEngine != nullptr) lfeEngine->limitLfe(lfeCentreOut + done, lfePeakOut + done, out[LFE], n);
-    }
+        if (lfeEngine != nullptr) lfeEngine->limitLfe(lfeCentre, lfePeak, out[LFE], n);
+    });
 }
 
 void LevelerCore::surroundFrame(const float* const inputs[6], float* const outputs[6], int32_t i,

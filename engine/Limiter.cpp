@@ -1,7 +1,6 @@
-// True-peak limiter: delays the centre samples by limLen and scales them by
-// outScale / envelope. The envelope is driven by look-ahead logic and never
-// falls below the scaled peak of the sample being output. Levels live in
-// the scaled domain (amplitude x 31.999996185302734).
+// True-peak limiter: its set-up, its frame step and block logic, and the
+// limiter stage of the engine's loops, kept here so that they inline the
+// step. Levels live in the scaled domain (amplitude x 31.999996185302734).
 #include <cmath>
 #include <cstring>
 
@@ -321,113 +320,6 @@ float Limiter::recoverFromOverflow(float* centres, int channels) {
     return ceiling;
 }
 
-// ------------------------------------------- the limiter stage of the loops
-
-template <int channels>
-__attribute__((always_inline)) inline void LevelerCore::limitFrame(float p, const float* centres, float* outputs) {
-    limiter.frame<channels>(p, centres, outputs);
-    meters.noteEnvelope(limiter.envelope);
-}
-
-void LevelerCore::limitSample(float p, const float* centres, float* outputs, int channels) {
-    switch (channels) {
-        case 1: limitFrame<1>(p, centres, outputs); break;
-        case 2: limitFrame<2>(p, centres, outputs); break;
-        default: limitFrame<kLimitedChannels>(p, centres, outputs); break;
-    }
-}
-
-__attribute__((always_inline)) inline void LevelerCore::limitLfeFrame(float centre, float peak, float* output) {
-    const float scaled = limiterPeak(peak, &centre, 1, Recovery::LimiterOnly);
-    limitFrame<1>(scaled, &centre, output);
-}
-
-void LevelerCore::limitLfe(const float* lfeCentre, const float* lfePeak, float* lfeOut, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) limitLfeFrame(lfeCentre[i], lfePeak[i], &lfeOut[i]);
-}
-
-// The LFE engine's step for frame i of a pass: the envelope now, the sample
-// ring and the output in scaleDelayed.
-__attribute__((always_inline)) inline void LevelerCore::limitLfeEnvelope(float centre, float peak, int32_t i) {
-    limiter.step(limiterPeak(peak, &centre, 1, Recovery::LimiterOnly));
-    meters.noteEnvelope(limiter.envelope);
-    pass.limitedCentre[i] = centre;
-    pass.envelope[i] = envelopeGain(limiter.envelope);
-}
-
-template <int channels>
-void LevelerCore::limitPassWith(int32_t n, const float* const* centres, float* const* outputs,
-                                LevelerCore* lfeEngine, const float* lfeCentre, const float* lfePeak,
-                                float* lfeOut) {
-    // Only the envelope walks frame by frame; the samples follow it.
-    const uint16_t firstSlot = limiter.limPos;
-    const uint16_t lfeFirstSlot = lfeEngine != nullptr ? lfeEngine->limiter.limPos : 0;
-    if (channels < kLimitedChannels) {
-        // Few channels: their samples ride along in the bubbles of the
-        // envelope's recurrence.
-        for (int32_t i = 0; i < n; ++i) {
-            float c[channels], out[channels];
-            for (int ch = 0; ch < channels; ++ch) c[ch] = centres[ch][i];
-            limitFrame<channels>(pass.peak[i] * kScaledFullScale, c, out);
-            for (int ch = 0; ch < channels; ++ch) outputs[ch][i] = out[ch];
-        }
-        return;
-    }
-    for (int32_t i = 0; i < n; ++i) {
-        limiter.step(pass.peak[i] * kScaledFullScale);
-        meters.noteEnvelope(limiter.envelope);
-        pass.envelope[i] = envelopeGain(limiter.envelope);
-        // The LFE engine's envelope is a recurrence of its own: stepping it
-        // here lets it overlap with the main engine's.
-        if (lfeEngine != nullptr) lfeEngine->limitLfeEnvelope(lfeCentre[i], lfePeak[i], i);
-    }
-    limiter.scaleDelayed(n, firstSlot, pass.envelope, centres, outputs, channels);
-    if (lfeEngine != nullptr) {
-        const float* lfeCentres[1] = {lfeEngine->pass.limitedCentre};
-        lfeEngine->limiter.scaleDelayed(n, lfeFirstSlot, lfeEngine->pass.envelope, lfeCentres, &lfeOut, 1);
-    }
-}
-
-void Limiter::scaleDelayed(int32_t n, uint16_t firstSlot, const float* gain, const float* const* centres,
-                           float* const* outputs, int channels) {
-    // Frame i outputs the centre sample of frame i - limLen: from the ring
-    // for the first limLen frames (slots firstSlot, firstSlot + 1, ...,
-    // wrapping at limLen), then from this pass's own centres.
-    const int32_t len = limLen;
-    const int32_t fromRing = n < len ? n : len;
-    const int32_t beforeWrap = len - firstSlot < fromRing ? len - firstSlot : fromRing;
-    for (int ch = 0; ch < channels; ++ch) {
-        float* ring = sampleRing[ch].data();
-        const float* centre = centres[ch];
-        float* out = outputs[ch];
-        for (int32_t i = 0; i < beforeWrap; ++i) out[i] = (gain[i] * ring[firstSlot + i]) * outScale;
-        for (int32_t i = beforeWrap; i < fromRing; ++i) out[i] = (gain[i] * ring[i - beforeWrap]) * outScale;
-        for (int32_t i = fromRing; i < n; ++i) out[i] = (gain[i] * centre[i - len]) * outScale;
-        // The ring keeps the last limLen centres, each in the slot its frame
-        // had: from the slot of frame `kept` on, in at most two runs.
-        const int32_t kept = n > len ? n - len : 0;
-        const int32_t slot = (firstSlot + kept) % len;
-        const int32_t run = n - kept < len - slot ? n - kept : len - slot;
-        std::memcpy(ring + slot, centre + kept, sizeof(float) * run);
-        std::memcpy(ring, centre + kept + run, sizeof(float) * (n - kept - run));
-    }
-}
-
-void LevelerCore::limitPass(int32_t n, const float* const* centres, float* const* outputs, int channels,
-                            LevelerCore* lfeEngine, const float* lfeCentre, const float* lfePeak,
-                            float* lfeOut) {
-    switch (channels) {
-        case 1: limitPassWith<1>(n, centres, outputs, nullptr, nullptr, nullptr, nullptr); break;
-        case 2: limitPassWith<2>(n, centres, outputs, nullptr, nullptr, nullptr, nullptr); break;
-        default:
-            if (lfeEngine != nullptr)
-                limitPassWith<kLimitedChannels>(n, centres, outputs, lfeEngine, lfeCentre, lfePeak, lfeOut);
-            else
-                limitPassWith<kLimitedChannels>(n, centres, outputs, nullptr, nullptr, nullptr, nullptr);
-            break;
-    }
-}
-
 void Limiter::block() {
     const float shortHoldAtStart = shortHold;  // F
     const float quietAtStart = quietLevel;      // G
@@ -577,6 +469,113 @@ void Limiter::block() {
             holdMin = product(previousMin, kHoldMinStep);
             if (floorKnee > holdMin) holdMin = floorKnee;
         }
+    }
+}
+
+void Limiter::scaleDelayed(int32_t n, uint16_t firstSlot, const float* gain, const float* const* centres,
+                           float* const* outputs, int channels) {
+    // Frame i outputs the centre sample of frame i - limLen: from the ring
+    // for the first limLen frames (slots firstSlot, firstSlot + 1, ...,
+    // wrapping at limLen), then from this pass's own centres.
+    const int32_t len = limLen;
+    const int32_t fromRing = n < len ? n : len;
+    const int32_t beforeWrap = len - firstSlot < fromRing ? len - firstSlot : fromRing;
+    for (int ch = 0; ch < channels; ++ch) {
+        float* ring = sampleRing[ch].data();
+        const float* centre = centres[ch];
+        float* out = outputs[ch];
+        for (int32_t i = 0; i < beforeWrap; ++i) out[i] = (gain[i] * ring[firstSlot + i]) * outScale;
+        for (int32_t i = beforeWrap; i < fromRing; ++i) out[i] = (gain[i] * ring[i - beforeWrap]) * outScale;
+        for (int32_t i = fromRing; i < n; ++i) out[i] = (gain[i] * centre[i - len]) * outScale;
+        // The ring keeps the last limLen centres, each in the slot its frame
+        // had: from the slot of frame `kept` on, in at most two runs.
+        const int32_t kept = n > len ? n - len : 0;
+        const int32_t slot = (firstSlot + kept) % len;
+        const int32_t run = n - kept < len - slot ? n - kept : len - slot;
+        std::memcpy(ring + slot, centre + kept, sizeof(float) * run);
+        std::memcpy(ring, centre + kept + run, sizeof(float) * (n - kept - run));
+    }
+}
+
+// ------------------------------------------- the limiter stage of the loops
+
+template <int channels>
+__attribute__((always_inline)) inline void LevelerCore::limitFrame(float p, const float* centres, float* outputs) {
+    limiter.frame<channels>(p, centres, outputs);
+    meters.noteEnvelope(limiter.envelope);
+}
+
+void LevelerCore::limitSample(float p, const float* centres, float* outputs, int channels) {
+    switch (channels) {
+        case 1: limitFrame<1>(p, centres, outputs); break;
+        case 2: limitFrame<2>(p, centres, outputs); break;
+        default: limitFrame<kLimitedChannels>(p, centres, outputs); break;
+    }
+}
+
+__attribute__((always_inline)) inline void LevelerCore::limitLfeFrame(float centre, float peak, float* output) {
+    const float scaled = limiterPeak(peak, &centre, 1, Recovery::LimiterOnly);
+    limitFrame<1>(scaled, &centre, output);
+}
+
+void LevelerCore::limitLfe(const float* lfeCentre, const float* lfePeak, float* lfeOut, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) limitLfeFrame(lfeCentre[i], lfePeak[i], &lfeOut[i]);
+}
+
+// The LFE engine's step for frame i of a pass: the envelope now, the sample
+// ring and the output in scaleDelayed.
+__attribute__((always_inline)) inline void LevelerCore::limitLfeEnvelope(float centre, float peak, int32_t i) {
+    limiter.step(limiterPeak(peak, &centre, 1, Recovery::LimiterOnly));
+    meters.noteEnvelope(limiter.envelope);
+    pass.limitedCentre[i] = centre;
+    pass.envelope[i] = envelopeGain(limiter.envelope);
+}
+
+template <int channels>
+void LevelerCore::limitPassWith(int32_t n, const float* const* centres, float* const* outputs,
+                                LevelerCore* lfeEngine, const float* lfeCentre, const float* lfePeak,
+                                float* lfeOut) {
+    // Only the envelope walks frame by frame; the samples follow it.
+    const uint16_t firstSlot = limiter.limPos;
+    const uint16_t lfeFirstSlot = lfeEngine != nullptr ? lfeEngine->limiter.limPos : 0;
+    if (channels < kLimitedChannels) {
+        // Few channels: their samples ride along in the bubbles of the
+        // envelope's recurrence.
+        for (int32_t i = 0; i < n; ++i) {
+            float c[channels], out[channels];
+            for (int ch = 0; ch < channels; ++ch) c[ch] = centres[ch][i];
+            limitFrame<channels>(pass.peak[i] * kScaledFullScale, c, out);
+            for (int ch = 0; ch < channels; ++ch) outputs[ch][i] = out[ch];
+        }
+        return;
+    }
+    for (int32_t i = 0; i < n; ++i) {
+        limiter.step(pass.peak[i] * kScaledFullScale);
+        meters.noteEnvelope(limiter.envelope);
+        pass.envelope[i] = envelopeGain(limiter.envelope);
+        // The LFE engine's envelope is a recurrence of its own: stepping it
+        // here lets it overlap with the main engine's.
+        if (lfeEngine != nullptr) lfeEngine->limitLfeEnvelope(lfeCentre[i], lfePeak[i], i);
+    }
+    limiter.scaleDelayed(n, firstSlot, pass.envelope, centres, outputs, channels);
+    if (lfeEngine != nullptr) {
+        const float* lfeCentres[1] = {lfeEngine->pass.limitedCentre};
+        lfeEngine->limiter.scaleDelayed(n, lfeFirstSlot, lfeEngine->pass.envelope, lfeCentres, &lfeOut, 1);
+    }
+}
+
+void LevelerCore::limitPass(int32_t n, const float* const* centres, float* const* outputs, int channels,
+                            LevelerCore* lfeEngine, const float* lfeCentre, const float* lfePeak,
+                            float* lfeOut) {
+    switch (channels) {
+        case 1: limitPassWith<1>(n, centres, outputs, nullptr, nullptr, nullptr, nullptr); break;
+        case 2: limitPassWith<2>(n, centres, outputs, nullptr, nullptr, nullptr, nullptr); break;
+        default:
+            if (lfeEngine != nullptr)
+                limitPassWith<kLimitedChannels>(n, centres, outputs, lfeEngine, lfeCentre, lfePeak, lfeOut);
+            else
+                limitPassWith<kLimitedChannels>(n, centres, outputs, nullptr, nullptr, nullptr, nullptr);
+            break;
     }
 }
 
