@@ -159,7 +159,9 @@ private:
     static constexpr int kPassFrames = orvanta::kPassFrames;
     static constexpr int kTruePeakHistory = orvanta::TruePeakEstimator::kHistory;
 
-    // What a pass changes before it knows whether it may finish.
+    // What a pass changes before it knows whether it may finish. (The gain
+    // law's memo of its last power and gain may stay: it holds for the law
+    // whichever frames computed it.)
     struct PassUndo {
         orvanta::DetectorState detector;
         float levelerGain;
@@ -176,9 +178,10 @@ private:
     bool channelsPass(const float* const inputs[Channels], float* const outputs[Channels], int32_t n);
     bool surroundPass(const float* const inputs[6], float* const outputs[6], float* lfeCentreOut,
                       float* lfePeakOut, int32_t n, LevelerCore* lfeEngine);
-    // Detector and gain stages of a pass: pass.gain from the detector
-    // channels 0..channels-1 run on in[d] (pass.admitted[audioChannel[d]]
-    // receives what goes on), the programme power weighed by the layout.
+    // Detector and gain stages of a pass: detector channel d runs on in[d]
+    // and admitted[d] receives what goes on; programmePower(pass.power, i)
+    // weighs the channels' powers of frame i as the layout does, and the
+    // gain law turns the result into pass.gain.
     template <class ProgrammePower>
     void detectAndGainPass(int channels, const float* const* in, float* const* admitted, int32_t n,
                            ProgrammePower programmePower);
