@@ -25,11 +25,11 @@ static_assert(LFE == kLfeChannel, "the 5.1 channel order");
 constexpr int kMainChannel[kLimitedChannels] = {FL, FR, C, BL, BR};
 constexpr uint32_t kCountedForGroupPeak = (1u << FL) | (1u << FR) | (1u << C) | (1u << BL) | (1u << BR);
 
-// Programme power of a 5.1 frame from its detector channels' powers c[0..4].
-template <class Powers>
-inline double surroundPower(const Powers& c) {
-    const double front = (static_cast<double>(c[0]) + c[1]) + c[2];
-    return front + kBackChannelWeight * (static_cast<double>(c[4]) + c[3]);
+// Programme power of a 5.1 frame from its detector channels' powers c(0..4).
+template <class Power>
+inline double surroundPower(Power c) {
+    const double front = (static_cast<double>(c(0)) + c(1)) + c(2);
+    return front + kBackChannelWeight * (static_cast<double>(c(4)) + c(3));
 }
 
 inline int32_t atMost(int32_t remaining, int32_t limit) { return remaining < limit ? remaining : limit; }
@@ -167,7 +167,7 @@ void LevelerCore::surroundFrame(const float* const inputs[6], float* const outpu
                                                   x[kMainChannel[d]] + detector.state.antiDenormal, rejected);
             if (rejected) x[kMainChannel[d]] = 0.0f;
         }
-        computeLevelerGain(surroundPower(c));
+        computeLevelerGain(surroundPower([&c](int d) { return c[d]; }));
     }
 
     // The LFE is never levelled: it gets its own fixed gain.
@@ -207,8 +207,7 @@ bool LevelerCore::surroundPass(const float* const inputs[6], float* const output
         staticGainPass(kDetectorChannels, in, admitted, n);
     } else {
         detectAndGainPass(kDetectorChannels, in, admitted, n, [](const float (*c)[kPassFrames], int32_t i) {
-            const float powers[kDetectorChannels] = {c[0][i], c[1][i], c[2][i], c[3][i], c[4][i]};
-            return surroundPower(powers);
+            return surroundPower([c, i](int d) { return c[d][i]; });
         });
     }
     if (!truePeakPass(n, kAudioChannels, kCountedForGroupPeak, LFE)) {

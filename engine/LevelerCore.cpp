@@ -1,5 +1,5 @@
 // LevelerCore set-up: construction defaults, parameter setters, sample-rate
-// derivation, reset, the buffer refills and the overflow recovery.
+// derivation, reset and the buffer refills.
 #include "LevelerCore.h"
 
 #include <cmath>
@@ -191,13 +191,6 @@ void LevelerCore::clearSignalState() {
         c.shelfState1 = c.shelfState2 = 0.0f;
     }
     initDetector();
-}
-
-float LevelerCore::overflowRecovery(float* centres, int channels, Recovery reach) {
-    ++meters.overflowRecoveries;
-    const float peak = limiter.recoverFromOverflow(centres, channels);
-    if (reach == Recovery::Group) clearSignalState();
-    return peak;
 }
 
 uint32_t LevelerCore::latency() const {

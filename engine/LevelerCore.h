@@ -135,7 +135,12 @@ private:
         return orvanta::isOverflowPeak(peak) ? overflowRecovery(centres, channels, reach)
                                              : peak * orvanta::kScaledFullScale;
     }
-    float overflowRecovery(float* centres, int channels, Recovery reach);
+    float overflowRecovery(float* centres, int channels, Recovery reach) {
+        ++meters.overflowRecoveries;
+        const float peak = limiter.recoverFromOverflow(centres, channels);
+        if (reach == Recovery::Group) clearSignalState();
+        return peak;
+    }
 
     // ---- frame by frame (Layouts.cpp): every stage for one frame, recovery
     // included. Mono and stereo share them over the channel count: a mono

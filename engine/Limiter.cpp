@@ -22,7 +22,6 @@ constexpr double kReleasePer1Percent = 100.65;
 constexpr double kLevelFallPer1Percent = 0.70525;
 constexpr double kLevelRisePer1Percent = 7.0525;
 
-constexpr float kEnvelopeAfterReset = 32.0f;
 constexpr float kMaxOutScale = 31.906254f;          // output never above -0.0255 dBTP
 constexpr double kKneeFactor = 0.4556253375000625;  // floor knee: -6.83 dB under the floor
 constexpr double kFloorMinFactor = 0.953125;
@@ -101,7 +100,7 @@ void Limiter::restart() {
     attackStep = kAttackStepAfterReset;
     attackGoal = quietLevel = quietGate = -1.0f;
     levelGate = levelGateActive = product(ceiling, static_cast<double>(0.0404001));
-    envelope = kEnvelopeAfterReset;
+    envelope = kTopEnvelope;
     slowPeak = slowHold = ceiling;
     quietBlocks = quietHang = gateHang = 0;
     levelHang = 0;
@@ -312,12 +311,6 @@ __attribute__((always_inline)) inline void Limiter::frame(float p, const float* 
     // 8. Output.
     const float gain = envelopeGain(envelope);
     for (int ch = 0; ch < channels; ++ch) outputs[ch] = (gain * leaving[ch]) * outScale;
-}
-
-float Limiter::recoverFromOverflow(float* centres, int channels) {
-    for (int ch = 0; ch < channels; ++ch) centres[ch] = 0.0f;
-    envelope = kEnvelopeAfterReset;
-    return ceiling;
 }
 
 void Limiter::block() {

@@ -23,6 +23,9 @@ struct Limiter {
     // Which level the previous frame's peak must exceed to restart the
     // look-ahead window early.
     enum class WatchedLevel : uint8_t { WindowStart, WindowPeak, Envelope };
+    // The envelope after a restart and after an overflow recovery: full
+    // scale, whatever the ceiling.
+    static constexpr float kTopEnvelope = 32.0f;
 
     // ---- from "True Peak" (setCeiling)
     float ceiling = 0.0f;     // the ceiling, quantised to 2^-15
@@ -46,7 +49,7 @@ struct Limiter {
     uint16_t limPos = 0;
 
     // ---- envelope and attack
-    float envelope = 32.0f;   // output gain = outScale / envelope
+    float envelope = kTopEnvelope;  // output gain = outScale / envelope
     float peakTarget = 0.0f;  // level the envelope moves toward
     double attackStep = 0x1p-16;  // envelope increment per frame during an attack
     float attackGoal = -1.0f; // peakTarget attackStep was computed for; -1: none
@@ -119,7 +122,11 @@ struct Limiter {
     // The overflow recovery's part in the limiter: the frame's centre
     // samples leave as silence and the envelope restarts from the top.
     // Returns the scaled peak the limiter takes for the frame: the ceiling.
-    float recoverFromOverflow(float* centres, int channels);
+    float recoverFromOverflow(float* centres, int channels) {
+        for (int ch = 0; ch < channels; ++ch) centres[ch] = 0.0f;
+        envelope = kTopEnvelope;
+        return ceiling;
+    }
     // The sample side of a pass: frame i outputs the centre sample of frame
     // i - limLen (from the rings, from slot `firstSlot` on, for the first
     // limLen frames) scaled by gain[i] x outScale; the rings keep the last

@@ -79,13 +79,22 @@ float TruePeakEstimator::estimate(const float* gained, int channels, uint32_t co
 }
 
 void TruePeakEstimator::history(int ch, float* out) const {
-    for (int k = 1; k <= kHistory; ++k) out[kHistory - k] = ring[ch][(write + kTaps - k) % kTaps];
+    // The slots after `write` hold the oldest samples, those before it the newest.
+    const int oldest = kTaps - 1 - write;
+    std::memcpy(out, &ring[ch][write + 1], sizeof(float) * oldest);
+    std::memcpy(out + oldest, &ring[ch][0], sizeof(float) * write);
 }
 
 void TruePeakEstimator::store(int32_t n, int channels, const float* const* gained) {
+    // The last 12 samples of the pass (or all), each in the slot its frame
+    // had, in at most two runs: from its first slot to the end, then from 0.
     const int32_t from = n > kTaps ? n - kTaps : 0;
-    for (int ch = 0; ch < channels; ++ch)
-        for (int32_t i = from; i < n; ++i) ring[ch][(write + i) % kTaps] = gained[ch][i];
+    const int first = static_cast<int>((write + from) % kTaps);
+    const int32_t toEnd = n - from < kTaps - first ? n - from : kTaps - first;
+    for (int ch = 0; ch < channels; ++ch) {
+        std::memcpy(&ring[ch][first], gained[ch] + from, sizeof(float) * toEnd);
+        std::memcpy(&ring[ch][0], gained[ch] + from + toEnd, sizeof(float) * (n - from - toEnd));
+    }
     centre = centreSlot((write + n - 1) % kTaps);
     write = static_cast<uint8_t>((write + n) % kTaps);
 }
