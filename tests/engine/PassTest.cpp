@@ -42,62 +42,14 @@ std::vector<float> programme(int samples, unsigned seed, float rate) {
     return out;
 }
 
-using Signal = std::vector<std::vector<float>>;
-
-Signal inputs(Layout layout, int samples, float rate) {
-    Signal in;
-    for (int c = 0; c < channelsOf(layout); ++c) in.push_back(programme(samples, 10u + c, rate));
-    return in;
-}
-
 struct Setting {
     const char* name;
     float rate;
     std::function<void(LevelerCore&)> apply;
 };
 
-const Setting kSettings[] = {
-    {"defaults", 48000.0f, [](LevelerCore&) {}},
-    {"log law low, 44.1 kHz", 44100.0f,
-     [](LevelerCore& e) {
-         e.setTruePeak(-1.0f);
-         e.setMaxGain(12.0f);
-         e.setCorrectionLow(70.0f);
-         e.setMixMode(3);
-     }},
-    {"log law both, freeze -30, 8 kHz", 8000.0f,
-     [](LevelerCore& e) {
-         e.setCorrectionHigh(40.0f);
-         e.setCorrectionLow(60.0f);
-         e.setMixMode(3);
-         e.setFreezeLevel(-30.0f);
-         e.setMaxGain(20.0f);
-     }},
-    {"log law high, input -30", 96000.0f,
-     [](LevelerCore& e) {
-         e.setInputLevel(-30.0f);
-         e.setCorrectionHigh(25.0f);
-         e.setMixMode(2);
-         e.setTruePeak(-3.0f);
-     }},
-    {"linear law 50/30", 48000.0f,
-     [](LevelerCore& e) {
-         e.setCorrectionHigh(50.0f);
-         e.setCorrectionLow(30.0f);
-         e.setTargetLevel(-16.0f);
-         e.setMaxGain(9.0f);
-     }},
-    {"fixed gain", 48000.0f,
-     [](LevelerCore& e) {
-         e.setCorrectionHigh(0.0f);
-         e.setCorrectionLow(0.0f);
-         e.setTargetLevel(-10.0f);
-         e.setMaxGain(6.0f);
-     }},
-};
-
 struct Outcome {
-    Signal out;
+    std::vector<std::vector<float>> out;
     uint32_t recoveries = 0;
     float gain = 0, envelope = 0, deepest = 0;
 };
@@ -107,7 +59,7 @@ struct Outcome {
 // `beforeBlock` may change or plant values in the main engine before block b.
 // With `separateEngines`, a 5.1 block runs the main engine and then the LFE
 // engine, as the hand-over interface describes, instead of the unit.
-Outcome run(Layout layout, const Setting& setting, const Signal& in, int block, const orvanta::PassKernels* kernels,
+Outcome run(Layout layout, const Setting& setting, const std::vector<std::vector<float>>& in, int block, const orvanta::PassKernels* kernels,
             const std::function<void(LevelerCore&, int)>& beforeBlock = nullptr, bool separateEngines = false) {
     Surround51 unit;
     LevelerCore& engine = unit.main;
@@ -162,6 +114,52 @@ void expectSame(const Outcome& staged, const Outcome& frames) {
                 << "channel " << c << " sample " << i << ": " << staged.out[c][i] << " vs " << frames.out[c][i];
 }
 
+std::vector<std::vector<float>> inputs(Layout layout, int samples, float rate) {
+    std::vector<std::vector<float>> in;
+    for (int c = 0; c < channelsOf(layout); ++c) in.push_back(programme(samples, 10u + c, rate));
+    return in;
+}
+
+const Setting kSettings[] = {
+    {"defaults", 48000.0f, [](LevelerCore&) {}},
+    {"log law low, 44.1 kHz", 44100.0f,
+     [](LevelerCore& e) {
+         e.setTruePeak(-1.0f);
+         e.setMaxGain(12.0f);
+         e.setCorrectionLow(70.0f);
+         e.setMixMode(3);
+     }},
+    {"log law both, freeze -30, 8 kHz", 8000.0f,
+     [](LevelerCore& e) {
+         e.setCorrectionHigh(40.0f);
+         e.setCorrectionLow(60.0f);
+         e.setMixMode(3);
+         e.setFreezeLevel(-30.0f);
+         e.setMaxGain(20.0f);
+     }},
+    {"log law high, input -30", 96000.0f,
+     [](LevelerCore& e) {
+         e.setInputLevel(-30.0f);
+         e.setCorrectionHigh(25.0f);
+         e.setMixMode(2);
+         e.setTruePeak(-3.0f);
+     }},
+    {"linear law 50/30", 48000.0f,
+     [](LevelerCore& e) {
+         e.setCorrectionHigh(50.0f);
+         e.setCorrectionLow(30.0f);
+         e.setTargetLevel(-16.0f);
+         e.setMaxGain(9.0f);
+     }},
+    {"fixed gain", 48000.0f,
+     [](LevelerCore& e) {
+         e.setCorrectionHigh(0.0f);
+         e.setCorrectionLow(0.0f);
+         e.setTargetLevel(-10.0f);
+         e.setMaxGain(6.0f);
+     }},
+};
+
 const orvanta::PassKernels* chosen() { return &orvanta::chosenKernels(); }
 
 }  // namespace
@@ -170,7 +168,7 @@ TEST(Passes, EveryLayoutLawRateAndKernelTableGivesTheFrameByFrameBits) {
     const orvanta::KernelTables tables = orvanta::runnableKernels();
     for (const Setting& s : kSettings) {
         for (Layout layout : kLayouts) {
-            const Signal in = inputs(layout, static_cast<int>(s.rate * 1.5f), s.rate);
+            const auto in = inputs(layout, static_cast<int>(s.rate * 1.5f), s.rate);
             const Outcome frames = run(layout, s, in, 512, nullptr);
             for (int t = 0; t < tables.count; ++t) {
                 for (int block : {512, 64, 1000, 1}) {
@@ -192,7 +190,7 @@ TEST(Passes, EveryLayoutLawRateAndKernelTableGivesTheFrameByFrameBits) {
 TEST(Passes, RecoveryAtFirstMiddleAndLastFrameOfABlock) {
     const Setting& setting = kSettings[1];
     for (Layout layout : kLayouts) {
-        const Signal in = inputs(layout, 40000, setting.rate);
+        const auto in = inputs(layout, 40000, setting.rate);
         std::vector<int> lines = {channelsOf(layout) - 1};
         if (layout == Layout::Surround) lines = {4, orvanta::kLfeChannel};
         for (int line : lines) {
@@ -243,7 +241,7 @@ TEST(Passes, SettingsChangedBetweenBlocks) {
     };
     for (Layout layout : kLayouts) {
         SCOPED_TRACE(channelsOf(layout));
-        const Signal in = inputs(layout, 60000, 48000.0f);
+        const auto in = inputs(layout, 60000, 48000.0f);
         const Outcome frames = run(layout, kSettings[0], in, 160, nullptr, onProgramme);
         expectSame(run(layout, kSettings[0], in, 160, chosen(), onProgramme), frames);
     }
@@ -253,7 +251,7 @@ TEST(Passes, SettingsChangedBetweenBlocks) {
         if (b == 600) e.setMaxGain(2.0f);
         if (b == 700) e.setInputLevel(-40.0f);
     };
-    const Signal silence{std::vector<float>(4 * 48000, 0.0f)};
+    const std::vector<std::vector<float>> silence{std::vector<float>(4 * 48000, 0.0f)};
     for (const Setting& s : kSettings) {
         SCOPED_TRACE(s.name);
         const Setting at48k = {s.name, 48000.0f, s.apply};
@@ -266,7 +264,7 @@ TEST(Passes, SettingsChangedBetweenBlocks) {
 // the same block as the hand-over interface describes, gives the bits of the
 // 5.1 unit, in which the LFE engine steps along inside the main engine's pass.
 TEST(Passes, SurroundEnginesCalledSeparatelyGiveTheUnitsBits) {
-    const Signal in = inputs(Layout::Surround, 30000, kSettings[1].rate);
+    const auto in = inputs(Layout::Surround, 30000, kSettings[1].rate);
     expectSame(run(Layout::Surround, kSettings[1], in, 200, chosen(), nullptr, true),
                run(Layout::Surround, kSettings[1], in, 200, chosen()));
 }
