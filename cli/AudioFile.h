@@ -56,6 +56,7 @@ public:
 
 private:
     std::string path_;
+    int fd_ = -1;
     SNDFILE* file_ = nullptr;
     SF_INFO info_{};
     ChannelLayout layout_;
@@ -65,6 +66,8 @@ private:
     int64_t framesRead_ = 0;
     dev_t device_ = 0;
     ino_t inode_ = 0;
+    void openAudio();
+    void release();
 };
 
 // How output samples are stored.
@@ -73,6 +76,7 @@ struct SampleEncoding {
     int integerBits = 0;    // 8..32 for linear integer subtypes, else 0
     bool isFloat = false;   // FLOAT or DOUBLE: the engine's samples as they are
     bool dither = false;    // TPDF on integers of 16 bits or fewer
+    int replacedSubtype = 0;  // the input's block codec, written as 16-bit PCM instead
 };
 
 // The output format for an input format and the --format / --bits options;

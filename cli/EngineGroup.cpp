@@ -32,6 +32,10 @@ EngineGroup::EngineGroup(Layout layout, int rateHz, const Settings& settings) : 
 
 uint32_t EngineGroup::latency() const { return main().latency(); }
 
+void EngineGroup::startDetectorAt(float lufs) {
+    (single_ ? *single_ : surround_->main).startDetectorAt(lufs);
+}
+
 void EngineGroup::process(const float* const* inputs, float* const* outputs, int32_t frames) {
     switch (layout_) {
         case Layout::Mono:

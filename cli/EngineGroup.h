@@ -18,6 +18,9 @@ public:
     // Planar buffers in the engine's channel order.
     void process(const float* const* inputs, float* const* outputs, int32_t frames);
     uint32_t latency() const;
+    // Before the first process(): the detector starts at the programme's
+    // measured loudness (see LevelerCore::startDetectorAt).
+    void startDetectorAt(float lufs);
 
     // Meters, read between process() calls; reading never changes the audio.
     float levelerGain() const { return main().getLevelerGain(); }

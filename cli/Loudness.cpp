@@ -7,10 +7,17 @@
 
 #include "AudioFile.h"
 
-LoudnessMeter::LoudnessMeter(const ChannelLayout& layout, int rate, int64_t stepFrames)
-    : channels_(layout.channels), stepFrames_(stepFrames) {
-    state_ = ebur128_init(static_cast<unsigned>(layout.channels), static_cast<unsigned long>(rate),
-                          EBUR128_MODE_S | EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK);
+LoudnessMeter::LoudnessMeter(const ChannelLayout& layout, int rate, const MeterChoice& choice)
+    : channels_(layout.channels), choice_(choice), maxShortTerm_(-HUGE_VAL) {
+    const int64_t hundredMs = std::max<int64_t>(1, rate / 10);
+    // Readings every 100 ms when the largest short-term loudness is wanted,
+    // else at the series' step; the series takes every n-th reading.
+    step_ = choice.maxShortTerm || choice.seriesStepFrames <= 0 ? hundredMs : choice.seriesStepFrames;
+    if (choice.seriesStepFrames > 0) stepsPerPoint_ = std::max<int64_t>(1, choice.seriesStepFrames / step_);
+    int mode = EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_HISTOGRAM;
+    if (choice.truePeak) mode |= EBUR128_MODE_TRUE_PEAK;
+    if (choice.maxShortTerm || choice.seriesStepFrames > 0) mode |= EBUR128_MODE_S;
+    state_ = ebur128_init(static_cast<unsigned>(layout.channels), static_cast<unsigned long>(rate), mode);
     if (state_ == nullptr) throw FileError{"out of memory for the loudness meter"};
     if (layout.layout == Layout::Mono) {
         ebur128_set_channel(state_, 0, EBUR128_DUAL_MONO);
@@ -30,17 +37,25 @@ LoudnessMeter::~LoudnessMeter() {
 }
 
 void LoudnessMeter::add(const float* interleaved, int64_t frames) {
+    const bool readings = choice_.maxShortTerm || choice_.seriesStepFrames > 0;
+    if (!readings) {
+        ebur128_add_frames_float(state_, interleaved, static_cast<size_t>(frames));
+        return;
+    }
     while (frames > 0) {
-        const int64_t n = std::min(frames, stepFrames_ - intoStep_);
+        const int64_t n = std::min(frames, step_ - intoStep_);
         ebur128_add_frames_float(state_, interleaved, static_cast<size_t>(n));
         interleaved += n * channels_;
         frames -= n;
         intoStep_ += n;
-        if (intoStep_ == stepFrames_) {
+        if (intoStep_ == step_) {
             intoStep_ = 0;
             double lufs = -HUGE_VAL;
             ebur128_loudness_shortterm(state_, &lufs);
-            shortTerm_.push_back(static_cast<float>(lufs));
+            ++steps_;
+            // The first readings cover less than the 3 s window.
+            if (choice_.maxShortTerm && std::isfinite(lufs)) maxShortTerm_ = std::max(maxShortTerm_, lufs);
+            if (stepsPerPoint_ > 0 && steps_ % stepsPerPoint_ == 0) shortTerm_.push_back(static_cast<float>(lufs));
         }
     }
 }
@@ -49,6 +64,9 @@ LoudnessFigures LoudnessMeter::figures() const {
     LoudnessFigures f;
     ebur128_loudness_global(state_, &f.integratedLufs);
     ebur128_loudness_range(state_, &f.rangeLu);
+    f.maxShortTermLufs = maxShortTerm_;
+    f.truePeakDbtp = -HUGE_VAL;
+    if (!choice_.truePeak) return f;
     double peak = 0.0;
     for (int c = 0; c < channels_; ++c) {
         double p = 0.0;
@@ -59,8 +77,8 @@ LoudnessFigures LoudnessMeter::figures() const {
     return f;
 }
 
-BackgroundMeter::BackgroundMeter(const ChannelLayout& layout, int rate, int64_t stepFrames)
-    : meter_(layout, rate, stepFrames), channels_(layout.channels), thread_(&BackgroundMeter::run, this) {}
+BackgroundMeter::BackgroundMeter(const ChannelLayout& layout, int rate, const MeterChoice& choice)
+    : meter_(layout, rate, choice), channels_(layout.channels), thread_(&BackgroundMeter::run, this) {}
 
 BackgroundMeter::~BackgroundMeter() {
     {

@@ -1,6 +1,7 @@
 // K-weighting filter and loudness detector: per detector channel, a running
 // estimate of the channel's loudness power, self-calibrated toward the mean
 // K-weighted square.
+#include <algorithm>
 #include <cmath>
 
 #include "LevelerCore.h"
@@ -65,6 +66,14 @@ void LevelerCore::initDetector() {
         startupCount[d] = static_cast<int32_t>(sampleRate);
     }
     antiDenormal = kTinyLevel;
+}
+
+void LevelerCore::startDetectorAt(float lufs) {
+    if (holdCount != 0 || !std::isfinite(lufs)) return;
+    // The channel's share of the programme power 10^((L + 0.691)/10).
+    const double power = orvanta::exp(2.0 * static_cast<double>(lufs + kLoudnessOffsetLu) * kLn10Over20);
+    const float start = std::max(kTinyLevel, static_cast<float>(power * channelShare));
+    for (int d = 0; d < kDetectorChannels; ++d) fastPower[d] = heldPower[d] = slowPower[d] = kPower[d] = start;
 }
 
 float LevelerCore::detectChannel(int d, float x, bool& rejected) {

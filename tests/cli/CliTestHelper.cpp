@@ -11,7 +11,7 @@
 //       the engine driven directly, in uneven blocks, latency removed: float WAV
 //   cli_test_helper compare A B     "identical", or the first difference; channels
 //                                   compared in engine order by each file's map
-//   cli_test_helper measure FILE    the JSON loudness object orvanta-level writes
+//   cli_test_helper measure FILE    the JSON loudness object orvanta-level writes (histogram mode)
 //   cli_test_helper info FILE [tags] "FRAMES CHANNELS RATE FORMAT_HEX [map POSITIONS]", or the title and bext
 //       (a generated file whose name holds "tagged" carries both)
 #include <ebur128.h>
@@ -331,7 +331,7 @@ int measure(int argc, char** argv) {
     std::vector<std::vector<float>> planar;
     if (!readEngineOrder(argv[2], info, planar)) return fail("cannot read");
     ebur128_state* st = ebur128_init(static_cast<unsigned>(info.channels), static_cast<unsigned long>(info.samplerate),
-                                     EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK);
+                                     EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_HISTOGRAM);
     if (info.channels == 1) ebur128_set_channel(st, 0, EBUR128_DUAL_MONO);
     if (info.channels == 6) {
         const int types[6] = {EBUR128_LEFT, EBUR128_RIGHT, EBUR128_CENTER, EBUR128_UNUSED, EBUR128_LEFT_SURROUND,

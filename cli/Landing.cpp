@@ -1,0 +1,176 @@
+#include "Landing.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// Passes before the landing gives up; a programme the engine can reach lands
+// in two or three (the engine's output follows its target nearly dB for dB).
+constexpr int kMostPasses = 8;
+// A miss this small is corrected by one more pass: the next one writes.
+constexpr double kFinalPassMissLu = 0.5;
+// The output follows the engine's target with a slope near 1; under this the
+// settings hold it back (Max Gain reached, or the ceiling's limiter).
+constexpr double kStuckSlope = 0.35;
+// The engine's target stays within this of the delivery target.
+constexpr double kMostTargetMoveLu = 20.0;
+// The top of Max Gain's range: the most the landing raises it to.
+constexpr float kHighestMaxGainDb = 30.0f;
+// Margin under the ceiling when a written file's peak came out above it.
+constexpr double kCeilingMarginDb = 0.1;
+
+std::string number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", value);
+    return text;
+}
+
+}  // namespace
+
+Landing::Landing(const Settings& settings, const LoudnessFigures& input) : settings_(settings) {
+    for (int32_t i = 0; i < kParamCount; ++i) setup_.values[i] = settings.values[i];
+    const double programme = input.integratedLufs;
+    if (!std::isfinite(programme)) return;  // silence: the first pass says so
+    // The share each passage's deviation is corrected by is measured from
+    // Input Level: it is the programme's loudness unless the user said.
+    if (mayChange(ParamId::InputLevel)) setup_.at(ParamId::InputLevel) = static_cast<float>(programme);
+    setup_.startLufs = static_cast<float>(programme);
+    if (settings.material != Material::Speech && mayChange(ParamId::CorrectionHigh) &&
+        mayChange(ParamId::CorrectionLow)) {
+        // Deviations from the programme loudness come out scaled by 1 - share
+        // in dB under the logarithmic law, and the loudness range with them.
+        const double range = input.rangeLu;
+        share_ = range > settings.rangeTargetLu ? 1.0 - settings.rangeTargetLu / range : 0.0;
+        const float percent = static_cast<float>(std::round(share_ * 1000.0) / 10.0);
+        setup_.at(ParamId::CorrectionHigh) = percent;
+        setup_.at(ParamId::CorrectionLow) = percent;
+        if (mayChange(ParamId::CorrMixMode)) setup_.at(ParamId::CorrMixMode) = 3.0f;
+    }
+}
+
+Landing::Next Landing::giveUp(const std::string& why) {
+    failure_ = why;
+    return Next::GiveUp;
+}
+
+Landing::Next Landing::observe(const PassOutcome& outcome) {
+    ++passes_;
+    const DeliverySpec spec = settings_.delivery();
+    const double lufs = outcome.out.integratedLufs;
+    if (!std::isfinite(lufs)) return giveUp("the programme is silent: it has no loudness to land");
+    const double miss = lufs - spec.targetLufs;
+    const bool loudnessLanded = std::fabs(miss) <= kLandingLu;
+    const bool peakHeld = !outcome.final || !(outcome.out.truePeakDbtp > spec.ceilingDbtp);
+    const bool shortTermHeld = !outcome.final || std::isnan(spec.maxShortTermLufs) ||
+                               !(outcome.out.maxShortTermLufs > spec.maxShortTermLufs);
+    if (loudnessLanded && peakHeld && shortTermHeld) {
+        if (outcome.final) return Next::Landed;
+        nextFinal_ = true;  // the same settings once more, written
+        return Next::Again;
+    }
+    if (passes_ >= kMostPasses)
+        return giveUp("did not land within " + std::to_string(kMostPasses) + " passes (the last gave " +
+                      number(lufs) + " LUFS)");
+
+    const double engineTarget = setup_.value(ParamId::TargetLevel);
+    double slope = 1.0;
+    if (std::isfinite(previousTarget_) && std::fabs(engineTarget - previousTarget_) > 0.01)
+        slope = (lufs - previousLufs_) / (engineTarget - previousTarget_);
+    const bool stuck = slope < kStuckSlope;
+    previousTarget_ = engineTarget;
+    previousLufs_ = lufs;
+
+    if (!peakHeld) {
+        // libebur128's meter interpolates the peaks differently from the
+        // engine's estimator, and encoders add their own: the engine's
+        // ceiling goes down by what the file's peak is over.
+        setup_.at(ParamId::TruePeak) = static_cast<float>(setup_.value(ParamId::TruePeak) -
+                                                          (outcome.out.truePeakDbtp - spec.ceilingDbtp) -
+                                                          kCeilingMarginDb);
+        ceilingLowered_ = true;
+    }
+    if (!shortTermHeld) {
+        // Loud passages too loud for the short-term limit: correct them fully.
+        if (!mayChange(ParamId::CorrectionHigh) || setup_.value(ParamId::CorrectionHigh) >= 100.0f)
+            return giveUp("short-term loudness reaches " + number(outcome.out.maxShortTermLufs) +
+                          " LUFS, above the limit of " + number(spec.maxShortTermLufs) + " LUFS");
+        setup_.at(ParamId::CorrectionHigh) = 100.0f;
+        correctionRaised_ = true;
+    }
+
+    double step = 0.0;
+    if (!loudnessLanded) {
+        const float maxGain = setup_.value(ParamId::MaxGain);
+        const bool atMaxGain = outcome.gainMaxDb >= maxGain - 0.1;
+        if (miss < 0 && stuck) {
+            if (atMaxGain && (!mayChange(ParamId::MaxGain) || maxGain >= kHighestMaxGainDb))
+                return giveUp(number(lufs) + " LUFS instead of " + number(spec.targetLufs) +
+                              ": the programme needs more lift than Max Gain " + number(maxGain) + " dB" +
+                              (mayChange(ParamId::MaxGain) ? " (the top of its range)" : " (given with --max-gain)"));
+            if (!atMaxGain)
+                return giveUp(number(lufs) + " LUFS instead of " + number(spec.targetLufs) +
+                              ": the true-peak ceiling of " + number(spec.ceilingDbtp) +
+                              " dBTP keeps the programme from being louder");
+        }
+        step = -miss / std::min(1.5, std::max(kStuckSlope, slope));
+        // Where the gain stood at Max Gain, Max Gain moves with the target
+        // (never beyond the top of its range, never when it was given).
+        if (miss < 0 && atMaxGain && mayChange(ParamId::MaxGain) && maxGain < kHighestMaxGainDb) {
+            setup_.at(ParamId::MaxGain) = std::min(kHighestMaxGainDb, static_cast<float>(maxGain + std::max(step, 1.0)));
+            maxGainRaised_ = true;
+        }
+        const double target = engineTarget + step;
+        if (std::fabs(target - spec.targetLufs) > kMostTargetMoveLu)
+            return giveUp(number(lufs) + " LUFS instead of " + number(spec.targetLufs) +
+                          ": the engine's target would have to move by more than " + number(kMostTargetMoveLu) +
+                          " LU");
+        setup_.at(ParamId::TargetLevel) = static_cast<float>(target);
+    }
+    // Once the miss is small the next pass is likely to land: it writes.
+    nextFinal_ = outcome.final || std::fabs(miss) <= kFinalPassMissLu;
+    return Next::Again;
+}
+
+std::vector<SettingChange> Landing::changes() const {
+    std::vector<SettingChange> list;
+    for (int32_t i = 0; i < kParamCount; ++i) {
+        const auto id = static_cast<ParamId>(i);
+        const float from = settings_.values[i], to = setup_.values[i];
+        if (from == to) continue;
+        std::string why;
+        switch (id) {
+            case ParamId::TargetLevel: why = "moved by the passes' misses, so the output lands on the target"; break;
+            case ParamId::InputLevel: why = "the programme's measured loudness"; break;
+            case ParamId::MaxGain:
+                why = maxGainRaised_ ? "raised: the programme needs more lift to reach the target"
+                                     : "moved with the target";
+                break;
+            case ParamId::TruePeak: why = "lowered: the file's measured true peak was above the ceiling"; break;
+            case ParamId::CorrectionHigh:
+                why = correctionRaised_ ? "raised: loud passages were above the short-term limit"
+                                        : "the " + std::string(materialName(settings_.material)) +
+                                              " style: keeps a loudness range up to " +
+                                              number(settings_.rangeTargetLu) + " LU";
+                break;
+            case ParamId::CorrectionLow:
+                why = "the " + std::string(materialName(settings_.material)) + " style: keeps a loudness range up to " +
+                      number(settings_.rangeTargetLu) + " LU";
+                break;
+            case ParamId::CorrMixMode: why = "the logarithmic law, which narrows the range in proportion"; break;
+            default: why = "";
+        }
+        list.push_back({id, from, to, why});
+    }
+    return list;
+}
+
+Verdict judge(const LoudnessFigures& figures, const DeliverySpec& spec) {
+    Verdict verdict;
+    verdict.integratedOk = std::isfinite(figures.integratedLufs) &&
+                           std::fabs(figures.integratedLufs - spec.targetLufs) <= spec.toleranceLu;
+    verdict.truePeakOk = !(figures.truePeakDbtp > spec.ceilingDbtp);  // digital silence has no peak
+    verdict.shortTermJudged = !std::isnan(spec.maxShortTermLufs);
+    if (verdict.shortTermJudged) verdict.shortTermOk = !(figures.maxShortTermLufs > spec.maxShortTermLufs);
+    return verdict;
+}
