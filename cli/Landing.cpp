@@ -13,6 +13,9 @@ constexpr double kFinalPassMissLu = 0.5;
 // The output follows the engine's target with a slope near 1; under this the
 // settings hold it back (Max Gain reached, or the ceiling's limiter).
 constexpr double kStuckSlope = 0.35;
+// A miss so large that the target alone will not make it up where the gain
+// already reaches Max Gain.
+constexpr double kLargeMissLu = 2.0;
 // The engine's target stays within this of the delivery target.
 constexpr double kMostTargetMoveLu = 20.0;
 // The top of Max Gain's range: the most the landing raises it to.
@@ -114,9 +117,13 @@ Landing::Next Landing::observe(const PassOutcome& outcome) {
                               " dBTP keeps the programme from being louder");
         }
         step = -miss / std::min(1.5, std::max(kStuckSlope, slope));
-        // Where the gain stood at Max Gain, Max Gain moves with the target
-        // (never beyond the top of its range, never when it was given).
-        if (miss < 0 && atMaxGain && mayChange(ParamId::MaxGain) && maxGain < kHighestMaxGainDb) {
+        // Where the target alone cannot lift the programme (the gain stood at
+        // Max Gain and the output hardly followed, or the miss is large),
+        // Max Gain moves with the target; never beyond the top of its range,
+        // never when it was given. Quiet passages that reach Max Gain in a
+        // programme the target can land leave it as it is.
+        if (miss < 0 && atMaxGain && (stuck || miss < -kLargeMissLu) && mayChange(ParamId::MaxGain) &&
+            maxGain < kHighestMaxGainDb) {
             setup_.at(ParamId::MaxGain) = std::min(kHighestMaxGainDb, static_cast<float>(maxGain + std::max(step, 1.0)));
             maxGainRaised_ = true;
         }

@@ -70,10 +70,17 @@ void LevelerCore::initDetector() {
 
 void LevelerCore::startDetectorAt(float lufs) {
     if (holdCount != 0 || !std::isfinite(lufs)) return;
-    // The channel's share of the programme power 10^((L + 0.691)/10).
+    // As in a pause of that programme: the held level (and the calibration's
+    // K-weighted level) at the channel's share of its power
+    // 10^((L + 0.691)/10), the fast and slow levels down at silence, so the
+    // freeze holds the gain until the first sound instead of following room
+    // tone through the fast level's gate.
     const double power = orvanta::exp(2.0 * static_cast<double>(lufs + kLoudnessOffsetLu) * kLn10Over20);
     const float start = std::max(kTinyLevel, static_cast<float>(power * channelShare));
-    for (int d = 0; d < kDetectorChannels; ++d) fastPower[d] = heldPower[d] = slowPower[d] = kPower[d] = start;
+    for (int d = 0; d < kDetectorChannels; ++d) {
+        heldPower[d] = kPower[d] = start;
+        fastPower[d] = slowPower[d] = kTinyLevel;
+    }
 }
 
 float LevelerCore::detectChannel(int d, float x, bool& rejected) {

@@ -3,7 +3,7 @@
 #
 #   cli_tests.sh GROUP ORVANTA_LEVEL HELPER WORK_DIR
 #
-# Groups: identity report channels settings errors signals batch.
+# Groups: identity report channels settings errors signals batch landing faults.
 set -uo pipefail
 group=$1 tool=$2 helper=$3 work=$4
 rm -rf "$work"
@@ -336,6 +336,110 @@ batch)
   msg=$("$tool" -q a.wav sub/a.wav -d two --force 2>&1)
   expect_equal "same output twice" "orvanta-level: two/a.wav: also the output of a.wav; not levelled twice" "$msg"
   no_leftovers batch
+  ;;
+
+landing)
+  # Every preset lands its target within 0.1 LU under its ceiling, on speech
+  # levels (the generated programme) and on a quiet, wide programme.
+  "$helper" generate prog.wav 2 48000 20 float
+  sox prog.wav quiet.wav vol -18dB
+  measured() { "$helper" measure "$1" | sed 's/.*"integrated_lufs": \([^,]*\),.*"true_peak_dbtp": \([^}]*\)}/\1 \2/'; }
+  for preset in "podcast -16 -1" "streaming -14 -1" "broadcast -23 -1" "ebu-r128 -23 -1" "ebu-r128-s1 -23 -1" \
+                "atsc-a85 -24 -2" "apple-podcasts -16 -1" "spotify -14 -1" "youtube -14 -1" "aes-td1008 -18 -1"; do
+    set -- $preset
+    for input in prog quiet; do
+      "$tool" -q $input.wav -o ${input}_$1.wav --preset $1 --json ${input}_$1.json || fail "$input, $1: status $?"
+      read -r lufs peak <<<"$(measured ${input}_$1.wav)"
+      verdict=$(awk -v l="$lufs" -v p="$peak" -v t="$2" -v c="$3" 'BEGIN { d = l - t; if (d < 0) d = -d;
+        print (d <= 0.1 ? "landed" : "missed " l) (p <= c ? "" : " over the ceiling " p) }')
+      expect_equal "$input, preset $1: within 0.1 LU of $2 LUFS, under $3 dBTP" landed "$verdict"
+    done
+  done
+  grep -q '"changed": \[.*{"setting": "max-gain", "from": 9, "to": [0-9.]*, "why": "raised' quiet_streaming.json &&
+    pass "the quiet programme: Max Gain raised, and the JSON says so" || fail "Max Gain raise: $(grep changed quiet_streaming.json)"
+  # Where it may not raise Max Gain (given), it stops: status 3, nothing written.
+  msg=$("$tool" -q quiet.wav -o stuck.wav --preset streaming --max-gain 3 2>&1)
+  expect_equal "a target out of reach: status 3 and the reason" \
+    "3 orvanta-level: quiet.wav: not levelled to stuck.wav:" "$? $(cut -d' ' -f1-6 <<<"$msg")"
+  grep -q "needs more lift than Max Gain 3.0 dB (given with --max-gain)" <<<"$msg" && pass "the reason names Max Gain" ||
+    fail "the reason: $msg"
+  [ ! -e stuck.wav ] && pass "a miss is not written" || fail "a miss was written"
+  # Verdicts: --check writes nothing and exits 0 only when every file complies;
+  # --single-pass writes the plug-in's output and says when it misses.
+  check_status() {  # NAME EXPECTED ARGS...
+    local name=$1 expected=$2
+    shift 2
+    "$tool" -q "$@" > /dev/null 2>&1
+    expect_equal "$name" "$expected" "$?"
+  }
+  check_status "--check ebu-r128 on the R128 file" 0 --check ebu-r128 prog_ebu-r128.wav
+  check_status "--check spotify on the R128 file" 3 --check spotify prog_ebu-r128.wav
+  check_status "--check on two files, one compliant" 3 --check ebu-r128 prog_ebu-r128.wav prog_spotify.wav
+  check_status "--check on a missing file" 1 --check ebu-r128 nothing.wav
+  check_status "--check with an output" 2 --check ebu-r128 prog.wav -o x.wav
+  check_status "--single-pass that misses: written, status 3" 3 prog.wav -o single.wav --single-pass \
+    --correction-high 0 --correction-low 0
+  [ -s single.wav ] && pass "--single-pass writes its output" || fail "--single-pass output missing"
+  "$tool" -q --check ebu-r128-s1 prog_ebu-r128-s1.wav --json check.json
+  grep -q '"verdict": {"compliant": true, "preset": "ebu-r128-s1", "integrated": {.*"max_short_term": {.*"pass": true}}' \
+    check.json && pass "--check JSON verdict with the short-term limit" || fail "--check JSON: $(cat check.json)"
+  "$tool" prog.wav -o table.wav > table.txt
+  grep -q "verdict (podcast: -16.0 LUFS +-1.0 LU, true peak <= -1.0 dBTP): compliant" table.txt &&
+    pass "the report ends with the verdict" || fail "report verdict: $(cat table.txt)"
+  # No lead-in lift: 4 s of room tone at -60 dBFS before the programme get the
+  # programme's gain (within 3 dB), not Max Gain.
+  sox -n -r 48000 -c 2 -b 16 tone.wav synth 4 pinknoise vol 0.001
+  sox tone.wav prog.wav lead.wav
+  rms() { sox "$1" -n trim 0 3.5 stats 2>&1 | awk '/RMS lev dB/ { print $4 }'; }
+  for mode in landing single; do
+    args=(); [ $mode == single ] && args=(--single-pass)
+    "$tool" -q lead.wav -o lead_$mode.wav --json lead_$mode.json "${args[@]}"
+    read -r li lo <<<"$(tr -d '\n' < lead_$mode.json |
+      sed 's/.*"input_loudness": {"integrated_lufs": \([^,]*\),.*"output_loudness": {"integrated_lufs": \([^,]*\),.*/\1 \2/')"
+    lift=$(awk -v i="$(rms lead.wav)" -v o="$(rms lead_$mode.wav)" -v li="$li" -v lo="$lo" \
+      'BEGIN { printf "%.0f", o - i - (lo - li) }')
+    echo "lead-in lift beyond the programme's gain, $mode: $lift dB"
+    [ $mode == single ] && single_lift=$lift || landing_lift=$lift
+  done
+  [ "${landing_lift#-}" -le 3 ] && [ "$single_lift" -ge 8 ] && pass "no lead-in lift (landing $landing_lift dB, single pass $single_lift dB)" ||
+    fail "lead-in lift: landing $landing_lift dB, single pass $single_lift dB"
+  no_leftovers landing
+  ;;
+
+faults)
+  "$helper" generate good.wav 2 48000 2 pcm16
+  "$helper" generate three.wav 3 48000 1 pcm16
+  # Refused inputs release their descriptors: more refusals than descriptors,
+  # then a good file, which must still be levelled.
+  mkdir -p refused out
+  for i in $(seq 1 80); do ln three.wav refused/r$i.wav; done
+  ( ulimit -n 48; "$tool" -q refused/*.wav good.wav -d out --jobs 1 ) 2>/dev/null
+  expect_equal "80 refused inputs under 48 descriptors: status 1" 1 "$?"
+  [ -s out/good.wav ] && pass "the good file after them is levelled" || fail "the good file after 80 refusals failed"
+  # Names up to the file system's limit: the temporary names fit beside them.
+  long=$(printf 'n%.0s' $(seq 1 250))
+  "$tool" -q good.wav -o $long.wav --json $long.json --plot $long.png &&
+    [ -s $long.wav ] && [ -s $long.json ] && [ -s $long.png ] && pass "255-byte output, JSON and plot names" ||
+    fail "255-byte output names"
+  # An input path of more than 1024 bytes.
+  deep=$(printf "d%.0s" $(seq 1 200))
+  deep="$deep/$deep/$deep/$deep/$deep/$deep"
+  mkdir -p "$deep" && cp good.wav "$deep/in.wav"
+  "$tool" -q "$deep/in.wav" -o deep_out.wav && pass "a ${#deep}-byte input path" || fail "a ${#deep}-byte input path"
+  # Block codecs would pad the output: written as 16-bit PCM, as long as the input.
+  "$helper" generate ima.wav 2 48000 1.0123 ima
+  "$tool" -q ima.wav -o ima_out.wav 2>/dev/null
+  expect_equal "IMA ADPCM: as long as the input, 16-bit PCM" "$(frames ima.wav) 10002" \
+    "$("$helper" info ima_out.wav | cut -d' ' -f1,4)"
+  # The meters hold the same memory after an hour as after a minute.
+  grown=$("$helper" meter-memory 3600)
+  [ "$grown" -lt 65536 ] && pass "meter memory flat over an hour ($grown bytes)" || fail "meter memory grew by $grown bytes"
+  # The manual covers every option of --help.
+  "$tool" --help > help.txt
+  manual=$(sed 's/\\-/-/g' "$(dirname "$0")/../../cli/orvanta-level.1")
+  missing=$(for o in $(grep -o -- '--[a-z][a-z0-9-]*' help.txt | sort -u); do grep -q -- "$o" <<<"$manual" || echo "$o"; done)
+  expect_equal "the manual names every option" "" "$missing"
+  no_leftovers faults
   ;;
 
 *)
