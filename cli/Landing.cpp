@@ -80,7 +80,7 @@ Landing::Next Landing::observe(const PassOutcome& outcome) {
     double slope = 1.0;
     if (std::isfinite(previousTarget_) && std::fabs(engineTarget - previousTarget_) > 0.01)
         slope = (lufs - previousLufs_) / (engineTarget - previousTarget_);
-    const bool stuck = slope < kStuckSlope;
+    bool stuck = slope < kStuckSlope;
     previousTarget_ = engineTarget;
     previousLufs_ = lufs;
 
@@ -102,29 +102,33 @@ Landing::Next Landing::observe(const PassOutcome& outcome) {
         correctionRaised_ = true;
     }
 
-    double step = 0.0;
     if (!loudnessLanded) {
         const float maxGain = setup_.value(ParamId::MaxGain);
         const bool atMaxGain = outcome.gainMaxDb >= maxGain - 0.1;
+        const bool mayRaise = mayChange(ParamId::MaxGain) && maxGain < kHighestMaxGainDb;
+        // Where the target alone cannot lift the programme (the gain stood at
+        // Max Gain and the output hardly followed, or the miss is large),
+        // Max Gain moves with the target from then on: the whole gain curve
+        // shifts, and the output follows it dB for dB. Never beyond the top
+        // of its range, never when it was given. Quiet passages that reach
+        // Max Gain in a programme the target can land leave it as it is.
+        if (!maxGainFollows_ && miss < 0 && atMaxGain && mayRaise && (stuck || miss < -kLargeMissLu)) {
+            maxGainFollows_ = true;
+            stuck = false;
+            slope = 1.0;
+        }
+        if (maxGainFollows_ && !mayRaise && miss < 0) maxGainFollows_ = false;  // at the top: the target alone
         if (miss < 0 && stuck) {
-            if (atMaxGain && (!mayChange(ParamId::MaxGain) || maxGain >= kHighestMaxGainDb))
+            if (atMaxGain)
                 return giveUp(number(lufs) + " LUFS instead of " + number(spec.targetLufs) +
                               ": the programme needs more lift than Max Gain " + number(maxGain) + " dB" +
                               (mayChange(ParamId::MaxGain) ? " (the top of its range)" : " (given with --max-gain)"));
-            if (!atMaxGain)
-                return giveUp(number(lufs) + " LUFS instead of " + number(spec.targetLufs) +
-                              ": the true-peak ceiling of " + number(spec.ceilingDbtp) +
-                              " dBTP keeps the programme from being louder");
+            return giveUp(number(lufs) + " LUFS instead of " + number(spec.targetLufs) + ": the true-peak ceiling of " +
+                          number(spec.ceilingDbtp) + " dBTP keeps the programme from being louder");
         }
-        step = -miss / std::min(1.5, std::max(kStuckSlope, slope));
-        // Where the target alone cannot lift the programme (the gain stood at
-        // Max Gain and the output hardly followed, or the miss is large),
-        // Max Gain moves with the target; never beyond the top of its range,
-        // never when it was given. Quiet passages that reach Max Gain in a
-        // programme the target can land leave it as it is.
-        if (miss < 0 && atMaxGain && (stuck || miss < -kLargeMissLu) && mayChange(ParamId::MaxGain) &&
-            maxGain < kHighestMaxGainDb) {
-            setup_.at(ParamId::MaxGain) = std::min(kHighestMaxGainDb, static_cast<float>(maxGain + std::max(step, 1.0)));
+        const double step = -miss / std::min(1.5, std::max(kStuckSlope, slope));
+        if (maxGainFollows_) {
+            setup_.at(ParamId::MaxGain) = std::min(kHighestMaxGainDb, static_cast<float>(maxGain + step));
             maxGainRaised_ = true;
         }
         const double target = engineTarget + step;

@@ -76,6 +76,7 @@ private:
     int passes_ = 0;
     // The previous pass's engine target and result, for the slope.
     double previousTarget_ = NAN, previousLufs_ = NAN;
+    bool maxGainFollows_ = false;  // Max Gain moves with the target
     bool maxGainRaised_ = false, ceilingLowered_ = false, correctionRaised_ = false;
     std::string failure_;
     bool mayChange(ParamId id) const { return !settings_.changed[static_cast<int32_t>(id)]; }
