@@ -13,13 +13,12 @@ constexpr double kFinalPassMissLu = 0.5;
 // The output follows the engine's target with a slope near 1; under this the
 // settings hold it back (Max Gain reached, or the ceiling's limiter).
 constexpr double kStuckSlope = 0.35;
-// A miss so large that the target alone will not make it up where the gain
-// already reaches Max Gain.
-constexpr double kLargeMissLu = 2.0;
 // The engine's target stays within this of the delivery target.
 constexpr double kMostTargetMoveLu = 20.0;
 // The top of Max Gain's range: the most the landing raises it to.
 constexpr float kHighestMaxGainDb = 30.0f;
+// Lift above a quiet programme's overall gain that Max Gain leaves at least.
+constexpr float kRoomAboveOverallDb = 3.0f;
 // Margin under the ceiling when a written file's peak came out above it.
 constexpr double kCeilingMarginDb = 0.1;
 
@@ -49,6 +48,16 @@ Landing::Landing(const Settings& settings, const LoudnessFigures& input) : setti
         setup_.at(ParamId::CorrectionHigh) = percent;
         setup_.at(ParamId::CorrectionLow) = percent;
         if (mayChange(ParamId::CorrMixMode)) setup_.at(ParamId::CorrMixMode) = 3.0f;
+    }
+    // A programme quieter than the target needs that much gain throughout:
+    // Max Gain leaves room above it for the quiet passages (at least what
+    // the style lifts them by across the programme's range), or the whole
+    // programme would sit at the clamp, its passages no longer levelled.
+    const double overall = settings.value(ParamId::TargetLevel) - programme;
+    const double room = std::max<double>(kRoomAboveOverallDb, share_ < 1.0 ? share_ * input.rangeLu : 0.0);
+    if (mayChange(ParamId::MaxGain) && overall + room > setup_.value(ParamId::MaxGain)) {
+        setup_.at(ParamId::MaxGain) = std::min(kHighestMaxGainDb, static_cast<float>(overall + room));
+        maxGainRaised_ = true;
     }
 }
 
@@ -106,13 +115,12 @@ Landing::Next Landing::observe(const PassOutcome& outcome) {
         const float maxGain = setup_.value(ParamId::MaxGain);
         const bool atMaxGain = outcome.gainMaxDb >= maxGain - 0.1;
         const bool mayRaise = mayChange(ParamId::MaxGain) && maxGain < kHighestMaxGainDb;
-        // Where the target alone cannot lift the programme (the gain stood at
-        // Max Gain and the output hardly followed, or the miss is large),
-        // Max Gain moves with the target from then on: the whole gain curve
-        // shifts, and the output follows it dB for dB. Never beyond the top
-        // of its range, never when it was given. Quiet passages that reach
-        // Max Gain in a programme the target can land leave it as it is.
-        if (!maxGainFollows_ && miss < 0 && atMaxGain && mayRaise && (stuck || miss < -kLargeMissLu)) {
+        // Where the gain reached Max Gain and the target goes up, Max Gain
+        // moves with the target from then on: the whole gain curve shifts,
+        // and the output follows it dB for dB; the quiet passages keep their
+        // distance to the target instead of being held back by the clamp.
+        // Never beyond the top of its range, never when it was given.
+        if (!maxGainFollows_ && miss < 0 && atMaxGain && mayRaise) {
             maxGainFollows_ = true;
             stuck = false;
             slope = 1.0;
@@ -129,7 +137,6 @@ Landing::Next Landing::observe(const PassOutcome& outcome) {
         const double step = -miss / std::min(1.5, std::max(kStuckSlope, slope));
         if (maxGainFollows_) {
             setup_.at(ParamId::MaxGain) = std::min(kHighestMaxGainDb, static_cast<float>(maxGain + step));
-            maxGainRaised_ = true;
         }
         const double target = engineTarget + step;
         if (std::fabs(target - spec.targetLufs) > kMostTargetMoveLu)
@@ -154,8 +161,9 @@ std::vector<SettingChange> Landing::changes() const {
             case ParamId::TargetLevel: why = "moved by the passes' misses, so the output lands on the target"; break;
             case ParamId::InputLevel: why = "the programme's measured loudness"; break;
             case ParamId::MaxGain:
-                why = maxGainRaised_ ? "raised: the programme needs more lift to reach the target"
-                                     : "moved with the target";
+                why = maxGainRaised_ ? "raised: the programme needs that much gain throughout, and room above it"
+                      : to > from    ? "raised with the target, so quiet passages keep their distance to it"
+                                     : "lowered with the target";
                 break;
             case ParamId::TruePeak: why = "lowered: the file's measured true peak was above the ceiling"; break;
             case ParamId::CorrectionHigh:

@@ -244,7 +244,8 @@ void writingPass(const JobRequest& request, const EngineSetup& setup, JobProgres
     const int64_t plotStep = plotStepFrames(info.samplerate, knownFrames);
     r.series = PlotSeries{};
     r.series.stepSeconds = static_cast<double>(plotStep) / info.samplerate;
-    const MeterChoice choice = fullMeter(r.spec, plotStep);
+    // The short-term series are drawn only.
+    const MeterChoice choice = fullMeter(r.spec, request.plotFile.empty() ? 0 : plotStep);
     BackgroundMeter inputMeter(layout, info.samplerate, choice);
     BackgroundMeter outputMeter(outLayout, info.samplerate, choice);
     // Integer and float samples are stored as the meter sees them; a lossy or

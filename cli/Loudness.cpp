@@ -10,9 +10,8 @@
 LoudnessMeter::LoudnessMeter(const ChannelLayout& layout, int rate, const MeterChoice& choice)
     : channels_(layout.channels), choice_(choice), maxShortTerm_(-HUGE_VAL) {
     const int64_t hundredMs = std::max<int64_t>(1, rate / 10);
-    // Readings every 100 ms when the largest short-term loudness is wanted,
-    // else at the series' step; the series takes every n-th reading.
-    step_ = choice.maxShortTerm || choice.seriesStepFrames <= 0 ? hundredMs : choice.seriesStepFrames;
+    // Readings every 100 ms block; the series takes every n-th.
+    step_ = hundredMs;
     if (choice.seriesStepFrames > 0) stepsPerPoint_ = std::max<int64_t>(1, choice.seriesStepFrames / step_);
     int mode = EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_HISTOGRAM;
     if (choice.truePeak) mode |= EBUR128_MODE_TRUE_PEAK;
@@ -50,10 +49,23 @@ void LoudnessMeter::add(const float* interleaved, int64_t frames) {
         intoStep_ += n;
         if (intoStep_ == step_) {
             intoStep_ = 0;
-            double lufs = -HUGE_VAL;
-            ebur128_loudness_shortterm(state_, &lufs);
+            // The short-term loudness is the mean power of the last thirty
+            // 100 ms blocks: each reading measures only its own block
+            // (libebur128's short-term reading sums all 3 s every time).
+            double blockLufs = -HUGE_VAL;
+            ebur128_loudness_window(state_, kBlockMs, &blockLufs);
+            const double power = std::isfinite(blockLufs) ? std::pow(10.0, (blockLufs + 0.691) / 10.0) : 0.0;
+            windowPower_ += power - blockPowers_[ringPos_];
+            blockPowers_[ringPos_] = power;
+            ringPos_ = (ringPos_ + 1) % kBlocksPerWindow;
             ++steps_;
-            // The first readings cover less than the 3 s window.
+            // The sum drifts by rounding; it is summed anew once a window.
+            if (ringPos_ == 0) {
+                windowPower_ = 0.0;
+                for (double p : blockPowers_) windowPower_ += p;
+            }
+            const double mean = windowPower_ / kBlocksPerWindow;
+            const double lufs = mean > 0.0 ? 10.0 * std::log10(mean) - 0.691 : -HUGE_VAL;
             if (choice_.maxShortTerm && std::isfinite(lufs)) maxShortTerm_ = std::max(maxShortTerm_, lufs);
             if (stepsPerPoint_ > 0 && steps_ % stepsPerPoint_ == 0) shortTerm_.push_back(static_cast<float>(lufs));
         }

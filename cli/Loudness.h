@@ -7,6 +7,7 @@
 // programme: each block counts at its bin's centre energy.
 #pragma once
 
+#include <array>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -53,10 +54,15 @@ private:
     ebur128_state* state_ = nullptr;
     int channels_;
     MeterChoice choice_;
-    int64_t step_;  // frames between short-term readings: the series' step, or 100 ms
+    static constexpr unsigned long kBlockMs = 100;
+    static constexpr int kBlocksPerWindow = 30;  // 3 s
+    int64_t step_;  // frames of one 100 ms block
     int64_t stepsPerPoint_ = 0;  // readings per series point
     int64_t intoStep_ = 0, steps_ = 0;
     double maxShortTerm_;
+    double blockPowers_[kBlocksPerWindow] = {};
+    double windowPower_ = 0.0;
+    int ringPos_ = 0;
     std::vector<float> shortTerm_;
 };
 

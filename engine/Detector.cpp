@@ -70,15 +70,15 @@ void LevelerCore::initDetector() {
 
 void LevelerCore::startDetectorAt(float lufs) {
     if (holdCount != 0 || !std::isfinite(lufs)) return;
-    // As in a pause of that programme: the held level (and the calibration's
-    // K-weighted level) at the channel's share of its power
-    // 10^((L + 0.691)/10), the fast and slow levels down at silence, so the
-    // freeze holds the gain until the first sound instead of following room
-    // tone through the fast level's gate.
+    // As in a pause of that programme: the held level at the channel's share
+    // of its power 10^((L + 0.691)/10), the fast and slow levels down at
+    // silence, so the freeze holds the gain until the first sound instead of
+    // following room tone through the fast level's gate. The calibration
+    // starts as usual once the programme is heard.
     const double power = orvanta::exp(2.0 * static_cast<double>(lufs + kLoudnessOffsetLu) * kLn10Over20);
     const float start = std::max(kTinyLevel, static_cast<float>(power * channelShare));
     for (int d = 0; d < kDetectorChannels; ++d) {
-        heldPower[d] = kPower[d] = start;
+        heldPower[d] = start;
         fastPower[d] = slowPower[d] = kTinyLevel;
     }
 }
