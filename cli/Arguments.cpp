@@ -76,7 +76,10 @@ std::string helpText() {
         "programme from reaching it, Max Gain is raised (up to 30 dB) unless it was\n"
         "given; the report and the JSON say what was changed. A file that cannot land\n"
         "is not written (exit status 3). The detector starts from the programme's\n"
-        "measured loudness, so room tone before the first words is not lifted.\n"
+        "measured loudness, so room tone before the first words is not lifted. For\n"
+        "speech a trial pass's short-term loudness also gives a ride of the engine's\n"
+        "target (at most 6 dB, smoothed over 2 s), the way an engineer rides the fader\n"
+        "where the words after applause or a louder voice would come out quiet.\n"
         "\n"
         "Files: what libsndfile reads and writes (WAV, WAVE_FORMAT_EXTENSIBLE, FLAC,\n"
         "AIFF, Ogg Vorbis, CAF, W64, RF64, ...). Mono, stereo or 5.1 (FL FR FC LFE\n"
@@ -94,6 +97,7 @@ std::string helpText() {
         "      --no-dither       no TPDF dither on integer output of 16 bits or fewer\n"
         "      --single-pass     one pass with the settings exactly as given: the\n"
         "                        LADSPA plug-in's output (float bit for bit), no landing\n"
+        "      --no-ride         land without riding the target (speech)\n"
         "\n"
         "Delivery presets (target, ceiling, the tolerance the verdict allows):\n"
         "  -p, --preset NAME     start from a preset (default: podcast)\n"
@@ -181,6 +185,7 @@ ParseOutcome parseArguments(int argc, char** argv, Options& options, std::string
     std::vector<Pending> pending;
     // The style options, too, apply on top of the preset's.
     struct Style { Material material = Material::Speech; bool materialGiven = false; float rangeTargetLu = 0; } style;
+    bool rideOff = false;
     bool optionsEnded = false;
 
     for (int i = 1; i < argc; ++i) {
@@ -213,6 +218,7 @@ ParseOutcome parseArguments(int argc, char** argv, Options& options, std::string
         if (name == "-q" || name == "--quiet") { options.quiet = true; continue; }
         if (name == "--no-dither") { options.dither = false; continue; }
         if (name == "--single-pass") { options.singlePass = true; continue; }
+        if (name == "--no-ride") { options.settings.ride = false; rideOff = true; continue; }
         if (name == "-o" || name == "--output") {
             if (!value(text)) return ParseOutcome::UsageError;
             options.outputFile = text;
@@ -295,6 +301,7 @@ ParseOutcome parseArguments(int argc, char** argv, Options& options, std::string
     }
     for (const Pending& p : pending) setParameter(options, p.id, p.text, p.number);
     Settings& settings = options.settings;
+    settings.ride = !rideOff;  // a --preset after --no-ride starts the settings anew
     if (style.materialGiven) {
         settings.material = style.material;
         settings.materialChanged = true;

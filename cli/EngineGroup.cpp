@@ -36,6 +36,8 @@ void EngineGroup::startDetectorAt(float lufs) {
     (single_ ? *single_ : surround_->main).startDetectorAt(lufs);
 }
 
+void EngineGroup::setTargetLevel(float lufs) { (single_ ? *single_ : surround_->main).setTargetLevel(lufs); }
+
 void EngineGroup::process(const float* const* inputs, float* const* outputs, int32_t frames) {
     switch (layout_) {
         case Layout::Mono:

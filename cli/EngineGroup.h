@@ -21,6 +21,8 @@ public:
     // Before the first process(): the detector starts at the programme's
     // measured loudness (see LevelerCore::startDetectorAt).
     void startDetectorAt(float lufs);
+    // Between process() calls, as a host automates Target Level.
+    void setTargetLevel(float lufs);
 
     // Meters, read between process() calls; reading never changes the audio.
     float levelerGain() const { return main().getLevelerGain(); }

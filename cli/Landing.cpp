@@ -22,6 +22,53 @@ constexpr float kRoomAboveOverallDb = 3.0f;
 // Margin under the ceiling when a written file's peak came out above it.
 constexpr double kCeilingMarginDb = 0.1;
 
+// The ride: from a trial's output short-term loudness (3 s, every 100 ms),
+// the deviation of each active stretch from the programme's loudness, taken
+// out by this share, smoothed over this many points on either side, and
+// never more than this many dB.
+constexpr double kRideShare = 0.7;
+constexpr int kRideSmoothingPoints = 10;  // 1 s either side
+constexpr double kMostRideDb = 6.0;
+// Windows this far under the programme's loudness are pauses: not ridden.
+constexpr double kRideActiveLu = 10.0;
+// A reading covers the 3 s before it: its deviation belongs 1.5 s earlier.
+constexpr int kShortTermCentrePoints = 15;
+
+std::vector<float> rideFrom(const std::vector<float>& shortTerm, double programmeLufs) {
+    const int n = static_cast<int>(shortTerm.size());
+    std::vector<double> correction(static_cast<size_t>(n), NAN);
+    for (int k = 0; k < n; ++k) {
+        const double lufs = shortTerm[static_cast<size_t>(k)];
+        const int centre = k - kShortTermCentrePoints;
+        if (centre < 0 || !(lufs > programmeLufs - kRideActiveLu)) continue;
+        correction[static_cast<size_t>(centre)] = -(lufs - programmeLufs);
+    }
+    // Pauses take the correction of the stretches around them, in a line,
+    // but are never lifted: room tone and breaths stay where they were.
+    int last = -1;
+    for (int k = 0; k < n; ++k) {
+        if (std::isnan(correction[static_cast<size_t>(k)])) continue;
+        const double here = correction[static_cast<size_t>(k)];
+        const double before = last < 0 ? here : correction[static_cast<size_t>(last)];
+        for (int j = last + 1; j < k; ++j)
+            correction[static_cast<size_t>(j)] = std::min(0.0, before + (here - before) * (j - last) / (k - last));
+        last = k;
+    }
+    if (last < 0) return {};
+    for (int j = last + 1; j < n; ++j)
+        correction[static_cast<size_t>(j)] = std::min(0.0, correction[static_cast<size_t>(last)]);
+    std::vector<float> ride(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k) {
+        double sum = 0.0;
+        int count = 0;
+        for (int j = std::max(0, k - kRideSmoothingPoints); j <= std::min(n - 1, k + kRideSmoothingPoints); ++j, ++count)
+            sum += correction[static_cast<size_t>(j)];
+        const double db = kRideShare * sum / count;
+        ride[static_cast<size_t>(k)] = static_cast<float>(std::max(-kMostRideDb, std::min(kMostRideDb, db)));
+    }
+    return ride;
+}
+
 std::string number(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", value);
@@ -38,6 +85,8 @@ Landing::Landing(const Settings& settings, const LoudnessFigures& input) : setti
     // Input Level: it is the programme's loudness unless the user said.
     if (mayChange(ParamId::InputLevel)) setup_.at(ParamId::InputLevel) = static_cast<float>(programme);
     setup_.startLufs = static_cast<float>(programme);
+    rideWanted_ = settings.ride && settings.material == Material::Speech && setup_.value(ParamId::CorrectionHigh) >= 100.0f &&
+                  setup_.value(ParamId::CorrectionLow) >= 100.0f;
     if (settings.material != Material::Speech && mayChange(ParamId::CorrectionHigh) &&
         mayChange(ParamId::CorrectionLow)) {
         // Deviations from the programme loudness come out scaled by 1 - share
@@ -72,11 +121,19 @@ Landing::Next Landing::observe(const PassOutcome& outcome) {
     const double lufs = outcome.out.integratedLufs;
     if (!std::isfinite(lufs)) return giveUp("the programme is silent: it has no loudness to land");
     const double miss = lufs - spec.targetLufs;
+    // Speech: the first trial's short-term loudness gives the ride; the
+    // next pass is a trial with it, whatever this one measured.
+    bool rideJustSet = false;
+    if (wantsShortTerm() && !outcome.final && !outcome.shortTerm.empty()) {
+        setup_.rideDb = rideFrom(outcome.shortTerm, lufs);
+        rideJustSet = !setup_.rideDb.empty();
+        rideWanted_ = rideJustSet;
+    }
     const bool loudnessLanded = std::fabs(miss) <= kLandingLu;
     const bool peakHeld = !outcome.final || !(outcome.out.truePeakDbtp > spec.ceilingDbtp);
     const bool shortTermHeld = !outcome.final || std::isnan(spec.maxShortTermLufs) ||
                                !(outcome.out.maxShortTermLufs > spec.maxShortTermLufs);
-    if (loudnessLanded && peakHeld && shortTermHeld) {
+    if (loudnessLanded && peakHeld && shortTermHeld && !rideJustSet) {
         if (outcome.final) return Next::Landed;
         nextFinal_ = true;  // the same settings once more, written
         return Next::Again;
@@ -92,6 +149,7 @@ Landing::Next Landing::observe(const PassOutcome& outcome) {
     bool stuck = slope < kStuckSlope;
     previousTarget_ = engineTarget;
     previousLufs_ = lufs;
+    if (rideJustSet) previousTarget_ = NAN;  // the ride changes the output beyond the target's step
 
     if (!peakHeld) {
         // libebur128's meter interpolates the peaks differently from the
@@ -126,7 +184,7 @@ Landing::Next Landing::observe(const PassOutcome& outcome) {
             slope = 1.0;
         }
         if (maxGainFollows_ && !mayRaise && miss < 0) maxGainFollows_ = false;  // at the top: the target alone
-        if (miss < 0 && stuck) {
+        if (miss < 0 && stuck && !(maxGainFollows_ && mayRaise)) {
             if (atMaxGain)
                 return giveUp(number(lufs) + " LUFS instead of " + number(spec.targetLufs) +
                               ": the programme needs more lift than Max Gain " + number(maxGain) + " dB" +
@@ -146,7 +204,7 @@ Landing::Next Landing::observe(const PassOutcome& outcome) {
         setup_.at(ParamId::TargetLevel) = static_cast<float>(target);
     }
     // Once the miss is small the next pass is likely to land: it writes.
-    nextFinal_ = outcome.final || std::fabs(miss) <= kFinalPassMissLu;
+    nextFinal_ = !rideJustSet && (outcome.final || std::fabs(miss) <= kFinalPassMissLu);
     return Next::Again;
 }
 
@@ -182,6 +240,12 @@ std::vector<SettingChange> Landing::changes() const {
         list.push_back({id, from, to, why});
     }
     return list;
+}
+
+double Landing::largestRideDb() const {
+    double largest = 0.0;
+    for (float db : setup_.rideDb) largest = std::max(largest, std::fabs(static_cast<double>(db)));
+    return largest;
 }
 
 Verdict judge(const LoudnessFigures& figures, const DeliverySpec& spec) {

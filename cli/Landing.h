@@ -26,10 +26,14 @@
 // The integrated loudness a landed file is within, around its target.
 constexpr double kLandingLu = 0.1;
 
-// The engine values of one pass, and where the detector starts.
+// The engine values of one pass, where the detector starts, and the ride.
 struct EngineSetup {
     float values[kParamCount] = {};
     float startLufs = NAN;  // NAN: where the engine itself starts it
+    // Speech: dB added to Target Level per 100 ms of the programme, as an
+    // engineer rides the fader where the leveler's slow release leaves the
+    // next words too quiet (after applause, a loud laugh, a louder voice).
+    std::vector<float> rideDb;
     float value(ParamId id) const { return values[static_cast<int32_t>(id)]; }
     float& at(ParamId id) { return values[static_cast<int32_t>(id)]; }
 };
@@ -44,6 +48,7 @@ struct SettingChange {
 // What a pass measured on its output, as far as the landing needs it.
 struct PassOutcome {
     LoudnessFigures out;     // true peak and short-term maximum only on a final pass
+    std::vector<float> shortTerm;  // a trial's output short-term loudness every 100 ms (speech)
     double gainMaxDb = 0;    // the largest leveler gain the pass applied
     bool final = false;
 };
@@ -67,6 +72,9 @@ public:
     std::vector<SettingChange> changes() const;
     // The share of each passage's deviation the style corrects (0..1).
     double correctionShare() const { return share_; }
+    // Whether the next trial should measure the short-term series for the ride.
+    bool wantsShortTerm() const { return rideWanted_ && setup_.rideDb.empty(); }
+    double largestRideDb() const;
 
 private:
     Settings settings_;
@@ -77,6 +85,7 @@ private:
     // The previous pass's engine target and result, for the slope.
     double previousTarget_ = NAN, previousLufs_ = NAN;
     bool maxGainFollows_ = false;  // Max Gain moves with the target
+    bool rideWanted_ = false;
     bool maxGainRaised_ = false, ceilingLowered_ = false, correctionRaised_ = false;
     std::string failure_;
     bool mayChange(ParamId id) const { return !settings_.changed[static_cast<int32_t>(id)]; }

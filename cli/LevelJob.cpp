@@ -20,6 +20,7 @@ struct Interrupted {};
 constexpr int64_t kBlockFrames = 8192;
 constexpr int kMeterReadingsPerSecond = 100;  // 10 ms: the leveler gain moves far slower
 constexpr int kPlotPointsPerSecond = 10;      // 100 ms, the step of EBU short-term meters
+constexpr int kMeterReadingsPerRidePoint = 10;  // the ride moves the target every 100 ms
 // A plot has about 1200 pixels across: a long file is drawn from fewer,
 // evenly spaced points (each query of the short-term loudness sums 3 s of
 // the meter's history, a cost that should not grow with the points).
@@ -81,14 +82,18 @@ struct GainReadings {
 // tail flushed. `onInput` gets every block read (interleaved, file order),
 // `onOutput` every block of output frames aligned with the input (planar,
 // engine order: out[e] + skip, count frames). Returns the frames read.
+// The ride of `setup` moves the engine's target every 100 ms.
 template <class OnInput, class OnOutput>
-int64_t streamThroughEngine(InputFile& input, EngineGroup& engines, const std::atomic<int>& stop,
-                            JobProgress& progress, GainReadings& readings, OnInput onInput, OnOutput onOutput) {
+int64_t streamThroughEngine(InputFile& input, EngineGroup& engines, const EngineSetup& setup,
+                            const std::atomic<int>& stop, JobProgress& progress, GainReadings& readings,
+                            OnInput onInput, OnOutput onOutput) {
     const SF_INFO& info = input.info();
     const ChannelLayout& layout = input.layout();
     const int channels = info.channels;
     const int64_t latency = engines.latency();
     const int64_t meterStep = std::max<int64_t>(1, info.samplerate / kMeterReadingsPerSecond);
+    const int64_t rideStep = meterStep * kMeterReadingsPerRidePoint;
+    const std::vector<float>& ride = setup.rideDb;
     const size_t blockSamples = static_cast<size_t>(kBlockFrames) * static_cast<size_t>(channels);
     std::vector<float> interleavedIn(blockSamples), planarIn(blockSamples), planarOut(blockSamples);
     PlotSeries* series = readings.series;
@@ -125,6 +130,12 @@ int64_t streamThroughEngine(InputFile& input, EngineGroup& engines, const std::a
         }
         for (int64_t done = 0; done < n;) {
             const int64_t step = std::min(n - done, meterStep - processed % meterStep);
+            // (The first point is set before the detector's start: a setter
+            // on a fresh engine restarts the detector.)
+            if (!ride.empty() && processed > 0 && processed % rideStep == 0) {
+                const size_t point = std::min(ride.size() - 1, static_cast<size_t>(processed / rideStep));
+                engines.setTargetLevel(setup.value(ParamId::TargetLevel) + ride[point]);
+            }
             const float* stepIn[6];
             float* stepOut[6];
             for (int e = 0; e < channels; ++e) {
@@ -168,14 +179,16 @@ int64_t streamThroughEngine(InputFile& input, EngineGroup& engines, const std::a
 }
 
 EngineGroup* startEngines(std::unique_ptr<EngineGroup>& engines, const InputFile& input, const EngineSetup& setup) {
-    engines = std::make_unique<EngineGroup>(input.layout().layout, input.info().samplerate, engineSettings(setup));
+    Settings settings = engineSettings(setup);
+    if (!setup.rideDb.empty()) settings.values[static_cast<int32_t>(ParamId::TargetLevel)] += setup.rideDb[0];
+    engines = std::make_unique<EngineGroup>(input.layout().layout, input.info().samplerate, settings);
     if (std::isfinite(setup.startLufs)) engines->startDetectorAt(setup.startLufs);
     return engines.get();
 }
 
 // A trial pass: the engine's float output measured for integrated loudness
 // (and range) only; nothing is written.
-PassOutcome trialPass(const JobRequest& request, const EngineSetup& setup, JobProgress& progress,
+PassOutcome trialPass(const JobRequest& request, const EngineSetup& setup, bool shortTerm, JobProgress& progress,
                       const std::atomic<int>& stop) {
     InputFile input(request.input);
     std::unique_ptr<EngineGroup> engines;
@@ -184,12 +197,13 @@ PassOutcome trialPass(const JobRequest& request, const EngineSetup& setup, JobPr
     for (int e = 0; e < engineOrder.channels; ++e) engineOrder.engineToFile[e] = e;
     MeterChoice choice;
     choice.truePeak = false;
+    if (shortTerm) choice.seriesStepFrames = std::max(1, input.info().samplerate / kPlotPointsPerSecond);
     BackgroundMeter meter(engineOrder, input.info().samplerate, choice);
     const int channels = input.info().channels;
     std::vector<float> interleaved(static_cast<size_t>(kBlockFrames) * static_cast<size_t>(channels));
     GainReadings readings;
     streamThroughEngine(
-        input, *engines, stop, progress, readings, [](const float*, int64_t) {},
+        input, *engines, setup, stop, progress, readings, [](const float*, int64_t) {},
         [&](float* const* out, int64_t skip, int64_t count) {
             for (int e = 0; e < channels; ++e)
                 for (int64_t i = 0; i < count; ++i) interleaved[static_cast<size_t>(i * channels + e)] = out[e][skip + i];
@@ -198,6 +212,7 @@ PassOutcome trialPass(const JobRequest& request, const EngineSetup& setup, JobPr
     meter.finish();
     PassOutcome outcome;
     outcome.out = meter.meter().figures();
+    outcome.shortTerm = meter.meter().shortTerm();
     outcome.gainMaxDb = readings.gainMax > 0 ? toDb(readings.gainMax) : 0.0;
     return outcome;
 }
@@ -261,7 +276,7 @@ void writingPass(const JobRequest& request, const EngineSetup& setup, JobProgres
     readings.series = &r.series;
     readings.plotStep = plotStep;
     r.frames = streamThroughEngine(
-        input, *engines, stop, progress, readings,
+        input, *engines, setup, stop, progress, readings,
         [&](const float* block, int64_t n) { inputMeter.add(block, n); },
         [&](float* const* out, int64_t skip, int64_t count) {
             for (int e = 0; e < channels; ++e) {
@@ -344,11 +359,12 @@ void run(const JobRequest& request, JobProgress& progress, const std::atomic<int
                 outcome.gainMaxDb = r.gainMaxDb;
                 outcome.final = true;
             } else {
-                outcome = trialPass(request, setup, progress, stop);
+                outcome = trialPass(request, setup, landing.wantsShortTerm(), progress, stop);
             }
             const Landing::Next next = landing.observe(outcome);
             r.passes = landing.passes();
             r.changes = landing.changes();
+            r.largestRideDb = landing.largestRideDb();
             if (next == Landing::Next::Landed) {
                 r.engine = setup;
                 break;

@@ -60,6 +60,7 @@ struct JobResult {
     EngineSetup engine;  // what the engine ran with for the written file
     std::vector<SettingChange> changes;
     int passes = 0;      // over the engine, the written one included
+    double largestRideDb = 0;  // the ride's largest move of the target (speech)
     bool checkOnly = false, singlePass = false;
     DeliverySpec spec;
     Verdict verdict;

@@ -81,7 +81,9 @@ std::string landingLines(const JobResult& r) {
     std::string t = format("  landed in %d pass%s over the engine; %s style", r.passes, r.passes == 1 ? "" : "es",
                            materialName(r.settings.material));
     if (r.settings.material != Material::Speech) t += format(" (loudness range kept up to %.1f LU)", r.settings.rangeTargetLu);
-    t += format("; detector started at %s LUFS\n", figure(r.engine.startLufs).c_str());
+    t += format("; detector started at %s LUFS", figure(r.engine.startLufs).c_str());
+    if (!r.engine.rideDb.empty()) t += format("; target ridden by up to %.1f dB", r.largestRideDb);
+    t += "\n";
     for (const SettingChange& c : r.changes)
         t += format("    %-16s %7.2f -> %7.2f  %s\n", paramTable[static_cast<int32_t>(c.id)].vstName,
                     static_cast<double>(c.from), static_cast<double>(c.to), c.why.c_str());
@@ -215,7 +217,9 @@ std::string jsonReport(const std::vector<JobResult>& results, double wallSeconds
         t += "     \"material\": " + jsonString(materialName(r.settings.material)) + ", \"loudness_range_target_lu\": " +
              (r.settings.material == Material::Speech ? std::string("null") : jsonNumber(r.settings.rangeTargetLu)) +
              ", \"single_pass\": " + (r.singlePass ? "true" : "false") + ", \"passes\": " + std::to_string(r.passes) +
-             ", \"detector_start_lufs\": " + jsonNumber(r.engine.startLufs) + ",\n";
+             ", \"detector_start_lufs\": " + jsonNumber(r.engine.startLufs) +
+             ", \"ride_largest_db\": " + (r.engine.rideDb.empty() ? std::string("null") : jsonNumber(r.largestRideDb)) +
+             ",\n";
         t += "     \"engine_settings\": {";
         for (int32_t p = 0; p < paramCount(r.layout); ++p)
             t += std::string(p ? ", " : "") + jsonString(optionName(static_cast<ParamId>(p))) + ": " +

@@ -61,6 +61,7 @@ struct Settings {
     bool rangeTargetChanged = false;
     float toleranceLu = 0;
     float maxShortTermLufs = 0;     // NAN: none
+    bool ride = true;               // speech: the landing rides the target
 
     // The table's defaults with a preset's values on top.
     static Settings fromPreset(const Preset& preset);
