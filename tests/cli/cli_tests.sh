@@ -355,6 +355,18 @@ landing)
       expect_equal "$input, preset $1: within 0.1 LU of $2 LUFS, under $3 dBTP" landed "$verdict"
     done
   done
+  # Levelling style: music keeps its loudness range (0.8 of it or more), or
+  # narrows it to the LRA target; speech corrects it away.
+  in_lra=$("$helper" measure prog.wav | sed 's/.*"loudness_range_lu": \([^,]*\),.*/\1/')
+  for style in "music 40 kept" "music 3 narrowed" "speech - corrected"; do
+    set -- $style
+    args=(--material $1); [ "$2" != - ] && args+=(--lra-target $2)
+    "$tool" -q prog.wav -o style_$1_$2.wav "${args[@]}" || fail "--material $1: status $?"
+    out_lra=$("$helper" measure style_$1_$2.wav | sed 's/.*"loudness_range_lu": \([^,]*\),.*/\1/')
+    expect_equal "--material $1 --lra-target $2: range $3" "$3" "$(awk -v o="$out_lra" -v i="$in_lra" -v t="$2" 'BEGIN {
+      if (o >= 0.8 * i) print "kept"; else if (t != "-" && o >= t - 1 && o <= t + 1) print "narrowed";
+      else if (o < 0.5 * i) print "corrected"; else print o " of " i }')"
+  done
   grep -q '"changed": \[.*{"setting": "max-gain", "from": 9, "to": [0-9.]*, "why": "raised' quiet_streaming.json &&
     pass "the quiet programme: Max Gain raised, and the JSON says so" || fail "Max Gain raise: $(grep changed quiet_streaming.json)"
   # Where it may not raise Max Gain (given), it stops: status 3, nothing written.
