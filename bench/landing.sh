@@ -18,6 +18,9 @@
 # of the whole job against the single pass.
 #
 #   bench/landing.sh BUILD_DIR [PRESET...]
+#
+# With TODAY=PATH (an orvanta-level built before landing), the CPU time is
+# also given against that tool's own run with the same settings.
 set -euo pipefail
 build=$(realpath "${1:-build}")
 shift || true
@@ -102,9 +105,9 @@ spread() {  # spread FILE: standard deviation of the short-term loudness (LU)
     END { if (n < 2) print "-"; else printf "%.2f", sqrt(q / n - (s / n) ^ 2) }'
 }
 
-printf "%-15s %-9s | %-32s | %-32s | %s\n" "" "" "before (--single-pass)" "after (landing)" ""
-printf "%-15s %-9s | %7s %6s %7s %9s | %7s %6s %7s %9s | %6s %6s\n" preset programme \
-  "dev LU" "TP" "LRA o/i" "ST sprd" "dev LU" "TP" "LRA o/i" "ST sprd" "passes" "CPU x"
+printf "%-15s %-9s | %-32s | %-32s | %s\n" "" "" "before (--single-pass)" "after (landing)" "CPU of the whole job"
+printf "%-15s %-9s | %7s %6s %7s %9s | %7s %6s %7s %9s | %6s %7s %7s\n" preset programme \
+  "dev LU" "TP" "LRA o/i" "ST sprd" "dev LU" "TP" "LRA o/i" "ST sprd" "passes" "x 1pass" "x today"
 help=$("$tool" --help)
 for preset in "${presets[@]}"; do
   target=$(awk -v p="$preset" '$1 == p { print $2; exit }' <<<"$help")
@@ -124,8 +127,16 @@ for preset in "${presets[@]}"; do
         "$(awk -v o="$o_lra" -v i="$in_lra" 'BEGIN { print (i > 0 ? o / i : 0) }')" "$(spread "$out")")
     done
     passes=$(grep -o '"passes": [0-9]*' "${prog}_${preset}_after.wav.json" | head -1 | awk '{ print $2 }')
-    printf "%-15s %-9s %s| %6s %6.2f\n" "$preset" "$prog" "$row" "${passes:--}" \
-      "$(awk -v w="$t_whole" -v s="$t_single" 'BEGIN { print (s > 0 ? w / s : 0) }')"
+    today="-"
+    if [ -n "${TODAY:-}" ]; then
+      # the same engine settings by name: the tool before landing knew three presets
+      read -r tg tp mg fz <<<"$(grep -o '"settings": {[^}]*}' "${prog}_${preset}_before.wav.json" |
+        sed 's/.*"target": \([^,]*\), "true-peak": \([^,]*\), "max-gain": \([^,]*\), "freeze": \([^,]*\),.*/\1 \2 \3 \4/')"
+      t_today=$(cpu "$TODAY" -q --force "$in" -o "${prog}_today.wav" --target "$tg" --true-peak "$tp" --max-gain "$mg" --freeze "$fz")
+      today=$(awk -v w="$t_whole" -v s="$t_today" 'BEGIN { printf "%.2f", (s > 0 ? w / s : 0) }')
+    fi
+    printf "%-15s %-9s %s| %6s %7.2f %7s\n" "$preset" "$prog" "$row" "${passes:--}" \
+      "$(awk -v w="$t_whole" -v s="$t_single" 'BEGIN { print (s > 0 ? w / s : 0) }')" "$today"
   done
 done
 echo

@@ -162,6 +162,7 @@ void InputFile::openAudio() {
     if (S_ISDIR(st.st_mode)) throw FileError{path + ": is a folder, not an audio file"};
     device_ = st.st_dev;
     inode_ = st.st_ino;
+    regular_ = S_ISREG(st.st_mode);
 
     file_ = sf_open_fd(fd_, SFM_READ, &info_, SF_FALSE);
     if (file_ == nullptr) {

@@ -53,6 +53,7 @@ public:
     const int* channelMap() const { return map_; }
     dev_t device() const { return device_; }
     ino_t inode() const { return inode_; }
+    bool isRegularFile() const { return regular_; }  // can be read again from the start
 
 private:
     std::string path_;
@@ -66,6 +67,7 @@ private:
     int64_t framesRead_ = 0;
     dev_t device_ = 0;
     ino_t inode_ = 0;
+    bool regular_ = false;
     void openAudio();
     void release();
 };

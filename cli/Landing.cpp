@@ -10,6 +10,10 @@ namespace {
 constexpr int kMostPasses = 8;
 // A miss this small is corrected by one more pass: the next one writes.
 constexpr double kFinalPassMissLu = 0.5;
+// A miss up to this is made up in one pass where nothing held the output
+// back: the limiter reduced no more than this, the gain stayed under Max Gain.
+constexpr double kFollowedMissLu = 3.0;
+constexpr double kFreeLimiterDb = 1.0;
 // The output follows the engine's target with a slope near 1; under this the
 // settings hold it back (Max Gain reached, or the ceiling's limiter).
 constexpr double kStuckSlope = 0.35;
@@ -203,8 +207,13 @@ Landing::Next Landing::observe(const PassOutcome& outcome) {
                           " LU");
         setup_.at(ParamId::TargetLevel) = static_cast<float>(target);
     }
-    // Once the miss is small the next pass is likely to land: it writes.
-    nextFinal_ = !rideJustSet && (outcome.final || std::fabs(miss) <= kFinalPassMissLu);
+    // Once the miss is small the next pass is likely to land: it writes. So
+    // it is when neither the limiter nor Max Gain held this pass back: the
+    // output then follows the target dB for dB.
+    const bool followsTarget = outcome.reductionMaxDb < kFreeLimiterDb &&
+                               outcome.gainMaxDb < setup_.value(ParamId::MaxGain) - 0.1 && !maxGainFollows_;
+    nextFinal_ = !rideJustSet && (outcome.final || std::fabs(miss) <= kFinalPassMissLu ||
+                                  (followsTarget && std::fabs(miss) <= kFollowedMissLu));
     return Next::Again;
 }
 

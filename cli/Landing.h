@@ -50,6 +50,7 @@ struct PassOutcome {
     LoudnessFigures out;     // true peak and short-term maximum only on a final pass
     std::vector<float> shortTerm;  // a trial's output short-term loudness every 100 ms (speech)
     double gainMaxDb = 0;    // the largest leveler gain the pass applied
+    double reductionMaxDb = 0;  // the limiter's deepest reduction
     bool final = false;
 };
 

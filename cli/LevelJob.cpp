@@ -214,6 +214,7 @@ PassOutcome trialPass(const JobRequest& request, const EngineSetup& setup, bool 
     outcome.out = meter.meter().figures();
     outcome.shortTerm = meter.meter().shortTerm();
     outcome.gainMaxDb = readings.gainMax > 0 ? toDb(readings.gainMax) : 0.0;
+    outcome.reductionMaxDb = readings.reductionMax;
     return outcome;
 }
 
@@ -334,6 +335,8 @@ void run(const JobRequest& request, JobProgress& progress, const std::atomic<int
             checkFile(request, progress, stop, r);
             return;
         }
+        if (!options.singlePass && !input.isRegularFile())
+            throw FileError{request.input + ": not a regular file; landing reads the input more than once (use --single-pass)"};
         checkDestination(request);
         chooseEncoding(info.format, info.channels, info.samplerate, options.format, options.bits, options.dither,
                        request.output);
@@ -357,6 +360,7 @@ void run(const JobRequest& request, JobProgress& progress, const std::atomic<int
                 writingPass(request, setup, progress, stop, r, output);
                 outcome.out = r.out;
                 outcome.gainMaxDb = r.gainMaxDb;
+                outcome.reductionMaxDb = r.reductionMaxDb;
                 outcome.final = true;
             } else {
                 outcome = trialPass(request, setup, landing.wantsShortTerm(), progress, stop);
