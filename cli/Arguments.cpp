@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "ControlPorts.h"
+#include "ParamTable.h"
 
 namespace {
 
@@ -26,7 +26,7 @@ std::string formatBound(float v) {
 // port's range, Corr Mix Mode rounded to the nearest mode.
 void setParameter(Options& options, ParamId id, const char* text, double number) {
     const float requested = static_cast<float>(number);
-    const float applied = orvanta_controls::engineValueFromPort(id, requested);
+    const float applied = plainFromPort(id, requested);
     const ParamInfo& row = paramTable[static_cast<int32_t>(id)];
     if (applied != requested && !(id == ParamId::CorrMixMode && applied == std::trunc(requested + 0.5f)))
         options.warnings.push_back(std::string("--") + optionName(id) + " " + text + " is outside " +

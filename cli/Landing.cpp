@@ -112,6 +112,12 @@ Landing::Landing(const Settings& settings, const LoudnessFigures& input) : setti
         setup_.at(ParamId::MaxGain) = std::min(kHighestMaxGainDb, static_cast<float>(overall + room));
         maxGainRaised_ = true;
     }
+    keepInRanges();
+}
+
+void Landing::keepInRanges() {
+    for (int32_t i = 0; i < kParamCount; ++i)
+        setup_.values[i] = plainFromPort(static_cast<ParamId>(i), setup_.values[i]);
 }
 
 Landing::Next Landing::giveUp(const std::string& why) {
@@ -188,7 +194,10 @@ Landing::Next Landing::observe(const PassOutcome& outcome) {
             slope = 1.0;
         }
         if (maxGainFollows_ && !mayRaise && miss < 0) maxGainFollows_ = false;  // at the top: the target alone
-        if (miss < 0 && stuck && !(maxGainFollows_ && mayRaise)) {
+        const double target = engineTarget - miss / std::min(1.5, std::max(kStuckSlope, slope));
+        const ParamInfo& range = paramTable[static_cast<int32_t>(ParamId::TargetLevel)];
+        const bool outOfRange = target > range.upper || target < range.lower;
+        if (miss < 0 && (stuck || outOfRange) && !(maxGainFollows_ && mayRaise)) {
             if (atMaxGain)
                 return giveUp(number(lufs) + " LUFS instead of " + number(spec.targetLufs) +
                               ": the programme needs more lift than Max Gain " + number(maxGain) + " dB" +
@@ -196,17 +205,17 @@ Landing::Next Landing::observe(const PassOutcome& outcome) {
             return giveUp(number(lufs) + " LUFS instead of " + number(spec.targetLufs) + ": the true-peak ceiling of " +
                           number(spec.ceilingDbtp) + " dBTP keeps the programme from being louder");
         }
-        const double step = -miss / std::min(1.5, std::max(kStuckSlope, slope));
+        const double step = target - engineTarget;
         if (maxGainFollows_) {
             setup_.at(ParamId::MaxGain) = std::min(kHighestMaxGainDb, static_cast<float>(maxGain + step));
         }
-        const double target = engineTarget + step;
-        if (std::fabs(target - spec.targetLufs) > kMostTargetMoveLu)
+        if (std::fabs(target - spec.targetLufs) > kMostTargetMoveLu || outOfRange)
             return giveUp(number(lufs) + " LUFS instead of " + number(spec.targetLufs) +
-                          ": the engine's target would have to move by more than " + number(kMostTargetMoveLu) +
-                          " LU");
+                          ": the engine's Target Level would have to go to " + number(target) + " LUFS, outside " +
+                          number(range.lower) + ".." + number(range.upper));
         setup_.at(ParamId::TargetLevel) = static_cast<float>(target);
     }
+    keepInRanges();
     // Once the miss is small the next pass is likely to land: it writes. So
     // it is when neither the limiter nor Max Gain held this pass back: the
     // output then follows the target dB for dB.

@@ -91,6 +91,8 @@ private:
     std::string failure_;
     bool mayChange(ParamId id) const { return !settings_.changed[static_cast<int32_t>(id)]; }
     Next giveUp(const std::string& why);
+    // The engine takes its values as the plug-in's controls do: within their ranges.
+    void keepInRanges();
 };
 
 // The verdict on a file against its delivery spec, one criterion each.

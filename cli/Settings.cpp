@@ -106,10 +106,7 @@ DeliverySpec Settings::delivery() const {
 }
 
 const char* optionName(ParamId id) {
-    static const char* const kNames[kParamCount] = {
-        "target", "true-peak", "max-gain", "freeze", "input-level",
-        "correction-high", "correction-low", "mix-mode", "lfe-gain"};
-    return isValidParam(id) ? kNames[static_cast<int32_t>(id)] : "";
+    return isValidParam(id) ? paramTable[static_cast<int32_t>(id)].optionName : "";
 }
 
 std::string describeSettings(const Settings& settings, Layout layout) {

@@ -32,14 +32,18 @@ constexpr VSTGUI::CCoord kDisplayRightPx = 352;
 constexpr VSTGUI::CCoord kDisplayTopOffsetPx = 1;
 constexpr VSTGUI::CCoord kDisplayBottomOffsetPx = 13;
 
+// One row per parameter of the layout (OVEditor.cpp holds them to the table).
+constexpr int32_t kStereoRows = 8;
+constexpr int32_t kSurround51Rows = 9;
+
 inline const EditorLayout& stereoEditorLayout() {
-    static const EditorLayout layout{8,   "ov_background.png", "ov_splashscreen.png", 380, 390,
+    static const EditorLayout layout{kStereoRows, "ov_background.png", "ov_splashscreen.png", 380, 390,
                                      46,  VSTGUI::CRect(150, 350, 230, 369)};
     return layout;
 }
 
 inline const EditorLayout& surround51EditorLayout() {
-    static const EditorLayout layout{9,   "ov_background51.png", "ov_splashscreen51.png", 380, 420,
+    static const EditorLayout layout{kSurround51Rows, "ov_background51.png", "ov_splashscreen51.png", 380, 420,
                                      42,  VSTGUI::CRect(135, 384, 245, 400)};
     return layout;
 }

@@ -1,8 +1,6 @@
 #include "OVEditor.h"
 
-#include "../vst/audioeffect.h"
 #include "EditorImages.h"
-#include "ValueDisplays.h"
 #include "cbitmap.h"
 
 using VSTGUI::CBitmap;
@@ -13,6 +11,9 @@ using VSTGUI::CParamDisplay;
 using VSTGUI::CPoint;
 using VSTGUI::CRect;
 using VSTGUI::CSplashScreen;
+
+static_assert(kStereoRows == paramCount(Layout::Stereo) && kSurround51Rows == paramCount(Layout::Surround51),
+              "one row per parameter of the layout");
 
 namespace {
 
@@ -25,35 +26,29 @@ constexpr float kSliderDefaultValue = 1.0f;
 // The display's style flag; drawing does not consult it.
 constexpr int32_t kDisplayStyle = 1;
 
-using ValueToText = bool (*)(float, char[256], CParamDisplay*);
-constexpr ValueToText kRowValueToText[OVEditor::kMaxRows] = {
-    formatTargetLevel, formatTruePeak, formatGain,    formatFreezeLevel, formatInputLevel,
-    formatPercent,     formatPercent,  formatMixMode, formatGain,
-};
-
-VstInt16 toRectField(VSTGUI::CCoord pixels) {
-    return static_cast<VstInt16>(pixels > 32767 ? 32767 : pixels);
-}
-
 }  // namespace
 
-OVEditor::OVEditor(AudioEffect* effect, const EditorLayout& editorLayout)
-    : AEffGUIEditor(effect), layout(editorLayout) {
+OVEditor::OVEditor(EditorParameters& editorParameters, const EditorLayout& editorLayout)
+    : parameters(editorParameters),
+      layout(editorLayout),
+      widthPx(static_cast<int32_t>(editorLayout.windowWidthPx)),
+      heightPx(static_cast<int32_t>(editorLayout.windowHeightPx)),
+      setUpThread(std::this_thread::get_id()),
+      threadSetUp(VSTGUI::beginEditorThread()) {
     VSTGUI::setEmbeddedResources(kEditorImages, kEditorImageCount);
-    rect.top = 0;
-    rect.left = 0;
-    rect.bottom = toRectField(layout.windowHeightPx);
-    rect.right = toRectField(layout.windowWidthPx);
 }
 
 OVEditor::~OVEditor() {
-    if (frame) AEffGUIEditor::close();
+    close();
+    // Balanced on the thread that was set up; another thread was never set
+    // up by us and must not be torn down.
+    if (threadSetUp && setUpThread == std::this_thread::get_id()) VSTGUI::endEditorThread();
 }
 
 bool OVEditor::open(void* parentWindow) {
     // A second open without a close replaces the first window.
-    if (frame) close();
-    AEffGUIEditor::open(parentWindow);
+    close();
+    userInterfaceThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
     pendingRows.store(0);
 
     CBitmap* background = new CBitmap(layout.backgroundImage);
@@ -61,8 +56,8 @@ bool OVEditor::open(void* parentWindow) {
     CBitmap* credits = new CBitmap(layout.creditsImage);
 
     // An image that failed to load has size 0: the window becomes empty.
-    rect.right = toRectField(background->getWidth());
-    rect.bottom = toRectField(background->getHeight());
+    widthPx = background->getWidth();
+    heightPx = background->getHeight();
     const CRect frameSize(0, 0, background->getWidth(), background->getHeight());
 
     CFrame* newFrame = new CFrame(frameSize, this);
@@ -71,7 +66,6 @@ bool OVEditor::open(void* parentWindow) {
         background->forget();
         handle->forget();
         credits->forget();
-        AEffEditor::close();
         return false;
     }
     newFrame->setBackground(background);
@@ -84,7 +78,7 @@ bool OVEditor::open(void* parentWindow) {
         auto* slider = new CHorizontalSlider(size, this, row, kHandleMinLeftPx, kHandleMaxLeftPx,
                                              handle, nullptr, CPoint(0, 0),
                                              CHorizontalSlider::kLeft);
-        slider->setValue(effect->getParameter(row));
+        slider->setValue(parameters.value(row));
         slider->setDefaultValue(kSliderDefaultValue);
         slider->setTransparency(true);
         frame->addView(slider);
@@ -101,11 +95,16 @@ bool OVEditor::open(void* parentWindow) {
         display->setFrameColor(kTransparentWell);
         display->setShadowColor(kTransparentWell);
         display->setAntialias(true);
-        display->setValue(effect->getParameter(row));
+        display->setValue(parameters.value(row));
         displays[row] = display;
     }
-    for (int32_t row = 0; row < rows; ++row)
-        displays[row]->setValueToStringFunction(kRowValueToText[row]);
+    for (int32_t row = 0; row < rows; ++row) {
+        displays[row]->setValueToStringFunction(
+            [this, row](float value, char text[EditorParameters::kDisplayTextBytes], CParamDisplay*) {
+                parameters.displayText(row, value, text);
+                return true;
+            });
+    }
     for (int32_t row = 0; row < rows; ++row) frame->addView(displays[row]);
 
     // Added last, so it lies above every other view.
@@ -123,32 +122,55 @@ bool OVEditor::open(void* parentWindow) {
     return true;
 }
 
-void OVEditor::idle() {
-    const uint32_t rows = pendingRows.exchange(0);
-    if (frame && rows != 0) {
-        for (int32_t row = 0; row < layout.rowCount; ++row) {
-            if (rows & (1u << row)) refreshRow(row);
-        }
-    }
-    AEffGUIEditor::idle();
+void OVEditor::close() {
+    if (!frame) return;
+    CFrame* closing = frame;
+    frame = nullptr;
+    sliders.fill(nullptr);
+    displays.fill(nullptr);
+    splashScreen = nullptr;
+    closing->forget();
 }
 
-void OVEditor::setParameter(VstInt32 index, float) {
+void OVEditor::idle() {
+    const uint32_t rows = pendingRows.exchange(0);
+    if (!frame) return;
+    for (int32_t row = 0; row < layout.rowCount; ++row) {
+        if (rows & (1u << row)) refreshRow(row);
+    }
+    // A host may close the editor from inside an event handler (reacting to
+    // an automation message); the extra reference keeps the frame alive
+    // until its event loop has returned.
+    CFrame* idling = frame;
+    idling->remember();
+    idling->processPlatformEvents();
+    if (frame == idling) frame->idle();
+    idling->forget();
+}
+
+bool OVEditor::onKeyDown(VSTGUI::VstKeyCode& key) { return frame && frame->onKeyDown(key) == 1; }
+
+bool OVEditor::onKeyUp(VSTGUI::VstKeyCode& key) { return frame && frame->onKeyUp(key) == 1; }
+
+int OVEditor::eventFileDescriptor() const { return frame ? frame->getEventFileDescriptor() : -1; }
+
+void OVEditor::parameterChanged(int32_t index) {
     if (!isRow(index)) return;
     if (!isUserInterfaceThread()) {
-        // X11 belongs to the user-interface thread: leave the row to idle().
+        // The window system belongs to the user-interface thread: leave the
+        // row to idle().
         pendingRows.fetch_or(1u << index);
         return;
     }
     if (!frame) return;
     refreshRow(index);
-    if (!inIdleStuff) frame->idle();
+    frame->idle();
 }
 
 void OVEditor::refreshRow(int32_t row) {
-    // Both controls take the effect's stored value, not the value that was
+    // Both controls take the plug-in's stored value, not the value that was
     // sent: for the mix mode that is the quantised mode / 3.
-    const float value = effect->getParameter(row);
+    const float value = parameters.value(row);
     if (sliders[row]) sliders[row]->setValue(value);
     if (displays[row]) displays[row]->setValue(value);
 }
@@ -158,6 +180,14 @@ void OVEditor::valueChanged(VSTGUI::CControl* control) {
     const int32_t tag = control->getTag();
     // The credits click area (tag rows + 1) ends here.
     if (!isRow(tag)) return;
-    effect->setParameterAutomated(tag, control->getValue());
+    parameters.setValue(tag, control->getValue());
     control->setDirty(true);
+}
+
+void OVEditor::beginEdit(int32_t index) {
+    if (isRow(index)) parameters.beginEdit(index);
+}
+
+void OVEditor::endEdit(int32_t index) {
+    if (isRow(index)) parameters.endEdit(index);
 }

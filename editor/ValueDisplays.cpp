@@ -1,50 +1,49 @@
 #include "ValueDisplays.h"
 
-#include <cstdio>
-
+#include "EditorParameters.h"
 #include "ParamTable.h"
 
 namespace {
 
-constexpr size_t kValueTextBytes = 256;
-
-// The engine value of `id` for normalised `value`, printed with `format`
-// (one float argument, widened to double as printf takes it).
-bool formatEngineValue(ParamId id, const char* format, float value, char* text) {
+// The engine value of `id` for normalised `value`, by the table's own
+// mapping, as the table writes it with its unit.
+bool formatRow(ParamId id, float value, char* text) {
     if (!text) return false;
-    const float engineValue = toEngineValue(id, value);
-    std::snprintf(text, kValueTextBytes, format, static_cast<double>(engineValue));
+    formatValueWithUnit(id, toEngineValue(id, value), text, EditorParameters::kDisplayTextBytes);
     return true;
 }
 
 }  // namespace
 
 bool formatTargetLevel(float value, char utf8String[256], VSTGUI::CParamDisplay*) {
-    return formatEngineValue(ParamId::TargetLevel, "%.1f LUFS", value, utf8String);
+    return formatRow(ParamId::TargetLevel, value, utf8String);
 }
 
 bool formatTruePeak(float value, char utf8String[256], VSTGUI::CParamDisplay*) {
-    return formatEngineValue(ParamId::TruePeak, "%.1f dBTP", value, utf8String);
+    return formatRow(ParamId::TruePeak, value, utf8String);
 }
 
 bool formatGain(float value, char utf8String[256], VSTGUI::CParamDisplay*) {
-    return formatEngineValue(ParamId::MaxGain, "%.1f dB", value, utf8String);
+    return formatRow(ParamId::MaxGain, value, utf8String);
 }
 
 bool formatFreezeLevel(float value, char utf8String[256], VSTGUI::CParamDisplay*) {
-    return formatEngineValue(ParamId::FreezeLevel, "%.1f LUFS", value, utf8String);
+    return formatRow(ParamId::FreezeLevel, value, utf8String);
 }
 
 bool formatInputLevel(float value, char utf8String[256], VSTGUI::CParamDisplay*) {
-    return formatEngineValue(ParamId::InputLevel, "%.1f LUFS", value, utf8String);
+    return formatRow(ParamId::InputLevel, value, utf8String);
 }
 
 bool formatPercent(float value, char utf8String[256], VSTGUI::CParamDisplay*) {
-    return formatEngineValue(ParamId::CorrectionHigh, "%.1f %%", value, utf8String);
+    return formatRow(ParamId::CorrectionHigh, value, utf8String);
 }
 
 bool formatMixMode(float value, char utf8String[256], VSTGUI::CParamDisplay*) {
-    if (!utf8String) return false;
-    std::snprintf(utf8String, kValueTextBytes, "%s", mixModeText(normalisedToMode(value)));
-    return true;
+    return formatRow(ParamId::CorrMixMode, value, utf8String);
+}
+
+// An index outside the table gives the empty text.
+void EditorParameters::displayText(int32_t index, float normalised, char text[kDisplayTextBytes]) const {
+    formatRow(static_cast<ParamId>(index), normalised, text);
 }

@@ -1,6 +1,7 @@
 // Value-to-text functions of the editor's value displays: the normalised
 // value a display holds becomes the engine value, by the parameter table's
-// own mapping, printed to one decimal with its unit.
+// own mapping, printed to one decimal with its unit (formatValueWithUnit).
+// EditorParameters' default display text is the row's function.
 //
 // Each has the shape of CParamDisplay's value-to-string function. They are
 // stateless, ignore the display, and may run on any thread.

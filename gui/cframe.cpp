@@ -96,6 +96,10 @@ uintptr_t CFrame::getNativeHandle() const {
     return platformFrame_ ? platformFrame_->getNativeHandle() : 0;
 }
 
+int CFrame::getEventFileDescriptor() const {
+    return platformFrame_ ? platformFrame_->getEventFileDescriptor() : -1;
+}
+
 void CFrame::drawArea(CDrawContext& drawContext, const CRect& area) {
     drawContext.save(area);
     if (getBackground()) drawContext.drawBitmap(getBackground(), getViewSize());

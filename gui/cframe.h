@@ -64,6 +64,8 @@ public:
 
     // The editor window's native handle (0 while not open).
     uintptr_t getNativeHandle() const;
+    // The window system's event descriptor while open (platform/Platform.h), else -1.
+    int getEventFileDescriptor() const;
 
     // Paints `area` of the frame into `context` (also used to render the
     // frame without a window).

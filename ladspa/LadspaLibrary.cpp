@@ -3,8 +3,9 @@
 //
 // Ports 0 to 7 are the eight controls of the parameter table, in engine units;
 // the 5.1 plug-in has LFE Gain on port 8. Then come the "latency" output
-// control and the audio ports. At every run the instance applies the controls
-// that changed, writes the latency and processes the block.
+// control and the audio ports. Each instance is a PortPlugin: at every run it
+// applies the controls that changed, writes the latency and processes the
+// block.
 #include <ladspa.h>
 
 #include <cstdint>
@@ -12,208 +13,60 @@
 #include <cstring>
 #include <new>
 
-#include "ControlPorts.h"
-#include "LevelerCore.h"
 #include "ParamTable.h"
-#include "Surround51.h"
+#include "PortPlugin.h"
 
 namespace {
-
-using orvanta_controls::scanControlPorts;
 
 constexpr unsigned long kFirstUniqueId = 5505;
 constexpr const char* kMaker = "Veltrano";
 constexpr const char* kRights = "v1.15 Copyright (c) Veltrano. All rights reserved.";
 
-constexpr int32_t kControlPorts = 8;            // ports 0..7 of every plug-in
-constexpr int32_t kControlPorts51 = 9;          // plus LFE Gain on port 8
-constexpr int32_t kOneEngineSlots = 13;         // the stereo plug-in's ports; mono accepts them too
-constexpr int32_t kSurroundSlots = 22;
-
-// Port numbers after the controls.
-enum OneEnginePort : int32_t {
-    kLatencyPort = 8,
-    kInputLeft = 9,    // mono: "Input"
-    kOutputLeft = 10,  // mono: "Output"
-    kInputRight = 11,
-    kOutputRight = 12,
-};
-constexpr int32_t kLatencyPort51 = 9;
-constexpr int32_t kFirstAudioPort51 = 10;  // input, output pairs in the host's channel order
-
-// Hosts pass the block length as an unsigned long; the engine takes signed
-// 32-bit counts, so longer blocks go through in pieces of this size.
-constexpr unsigned long kMaxEngineBlock = 1ul << 30;
-
-// Calls process(offset, count) for consecutive pieces of the block that the
-// engine's signed 32-bit count can hold.
-template <typename Process>
-void inEnginePieces(unsigned long sampleCount, Process&& process) {
-    for (unsigned long done = 0; done < sampleCount;) {
-        const unsigned long left = sampleCount - done;
-        const auto n = static_cast<int32_t>(left < kMaxEngineBlock ? left : kMaxEngineBlock);
-        process(done, n);
-        done += static_cast<unsigned long>(n);
-    }
-}
+// Ports after the controls: the latency output, then an input and an output
+// per channel. The one-engine plug-ins take port numbers up to the stereo
+// plug-in's 12 (the mono one never reads 11 and 12).
+constexpr PortLayout kMonoPorts{Layout::Mono, 8, -1, -1, 9, 13};
+constexpr PortLayout kStereoPorts{Layout::Stereo, 8, -1, -1, 9, 13};
+constexpr PortLayout kSurroundPorts{Layout::Surround51, 9, -1, -1, 10, 22};
 
 // ---------------------------------------------------------------- instances
 
-struct LadspaInstance {
-    LADSPA_Data* ports[kOneEngineSlots] = {};
-    LevelerCore engine;
-    float lastValues[kControlPorts];
-    float latency;
-};
-
-struct LadspaInstance51 {
-    LADSPA_Data* ports[kSurroundSlots] = {};
-    Surround51 group;  // main engine, LFE engine and the LFE hand-over between them
-    float lastValues[kControlPorts51];
-    float latency;
-};
-
-template <int32_t kControls>
-void setDefaultLastValues(float (&lastValues)[kControls]) {
-    for (int32_t i = 0; i < kControls; ++i) lastValues[i] = paramTable[i].engineDefault;
-}
-
-// Host thread that loads plug-ins (never the audio thread). Builds the engine,
-// applies the defaults and the rate; null when memory cannot be had.
-LADSPA_Handle instantiateOneEngine(Layout layout, unsigned long rate) {
-    try {
-        auto* instance = new LadspaInstance;
-        setDefaultLastValues(instance->lastValues);
-        applyInitialParameters(instance->engine, layout);
-        instance->engine.setSampleRate(static_cast<float>(rate));
-        instance->latency = static_cast<float>(instance->engine.latency());
-        return instance;
-    } catch (...) {  // allocation failure: the engine released what it had
-        return nullptr;
-    }
-}
-
+// Host thread that loads plug-ins (never the audio thread): a new instance
+// with the defaults and the host's rate, or null when memory cannot be had.
 LADSPA_Handle instantiateMono(const LADSPA_Descriptor*, unsigned long rate) {
-    return instantiateOneEngine(Layout::Mono, rate);
+    return PortPlugin::create(kMonoPorts, static_cast<float>(rate));
 }
 
 LADSPA_Handle instantiateStereo(const LADSPA_Descriptor*, unsigned long rate) {
-    return instantiateOneEngine(Layout::Stereo, rate);
+    return PortPlugin::create(kStereoPorts, static_cast<float>(rate));
 }
 
-// Host thread that loads plug-ins. The LFE engine gets only True Peak (at its
-// default) and the rate; its other parameters are never used.
 LADSPA_Handle instantiateSurround(const LADSPA_Descriptor*, unsigned long rate) {
-    try {
-        auto* instance = new LadspaInstance51;
-        setDefaultLastValues(instance->lastValues);
-        Surround51& group = instance->group;
-        applyInitialParameters(group.main, Layout::Surround51);
-        group.main.setSampleRate(static_cast<float>(rate));
-        group.lfe.setTruePeak(paramTable[static_cast<int32_t>(ParamId::TruePeak)].engineDefault);
-        group.lfe.setSampleRate(static_cast<float>(rate));
-        instance->latency = static_cast<float>(group.latency());
-        return instance;
-    } catch (...) {
-        return nullptr;
-    }
+    return PortPlugin::create(kSurroundPorts, static_cast<float>(rate));
 }
 
 // Any host thread, never concurrently with run of the same instance. Stores
 // the location; port numbers beyond the instance's slots are ignored.
-void connectOneEngine(LADSPA_Handle handle, unsigned long port, LADSPA_Data* location) {
-    auto* instance = static_cast<LadspaInstance*>(handle);
-    if (instance != nullptr && port < kOneEngineSlots) instance->ports[port] = location;
-}
-
-void connectSurround(LADSPA_Handle handle, unsigned long port, LADSPA_Data* location) {
-    auto* instance = static_cast<LadspaInstance51*>(handle);
-    if (instance != nullptr && port < kSurroundSlots) instance->ports[port] = location;
+void connectPort(LADSPA_Handle handle, unsigned long port, LADSPA_Data* location) {
+    if (handle != nullptr) static_cast<PortPlugin*>(handle)->connect(port, location);
 }
 
 // Host thread, while the instance does not run. Clears the signal state and
-// keeps the parameters. reset refills arrays of unchanged length, which
-// allocates nothing once the rate is set.
-void activateOneEngine(LADSPA_Handle handle) {
-    if (handle != nullptr) static_cast<LadspaInstance*>(handle)->engine.reset();
-}
-
-void activateSurround(LADSPA_Handle handle) {
-    if (handle != nullptr) static_cast<LadspaInstance51*>(handle)->group.reset();
-}
-
-// Host thread, when the instance is no longer used. null is ignored.
-void cleanupOneEngine(LADSPA_Handle handle) { delete static_cast<LadspaInstance*>(handle); }
-void cleanupSurround(LADSPA_Handle handle) { delete static_cast<LadspaInstance51*>(handle); }
-
-void writeLatency(LADSPA_Data* port, float latency) {
-    if (port != nullptr) *port = latency;
+// keeps the parameters; allocates nothing once the rate is set.
+void activate(LADSPA_Handle handle) {
+    if (handle != nullptr) static_cast<PortPlugin*>(handle)->activate();
 }
 
 // Audio thread. Applies changed controls, writes the latency, processes the
-// block; allocates nothing, takes no lock, makes no system call. A null audio
-// port (a host that did not connect it) makes run process nothing.
-void runOneEngine(LadspaInstance& instance, unsigned long sampleCount, bool stereo) {
-    LevelerCore& engine = instance.engine;
-    scanControlPorts(instance.ports, instance.lastValues, [&engine](ParamId id, float value) {
-        applyEngineValue(engine, nullptr, id, value);
-    });
-    writeLatency(instance.ports[kLatencyPort], instance.latency);
-
-    const float* inL = instance.ports[kInputLeft];
-    float* outL = instance.ports[kOutputLeft];
-    const float* inR = instance.ports[kInputRight];
-    float* outR = instance.ports[kOutputRight];
-    if (inL == nullptr || outL == nullptr) return;
-    if (stereo && (inR == nullptr || outR == nullptr)) return;
-
-    inEnginePieces(sampleCount, [&](unsigned long done, int32_t n) {
-        if (stereo)
-            engine.processStereo(inL + done, inR + done, outL + done, outR + done, n);
-        else
-            engine.processMono(inL + done, outL + done, n);
-    });
+// block (in place or not; the 5.1 LFE input and output may be one buffer);
+// allocates nothing, takes no lock, makes no system call. A null audio port
+// (a host that did not connect it) makes run process nothing.
+void run(LADSPA_Handle handle, unsigned long sampleCount) {
+    if (handle != nullptr) static_cast<PortPlugin*>(handle)->run(sampleCount);
 }
 
-void runMono(LADSPA_Handle handle, unsigned long sampleCount) {
-    if (handle == nullptr) return;
-    runOneEngine(*static_cast<LadspaInstance*>(handle), sampleCount, false);
-}
-
-void runStereo(LADSPA_Handle handle, unsigned long sampleCount) {
-    if (handle == nullptr) return;
-    runOneEngine(*static_cast<LadspaInstance*>(handle), sampleCount, true);
-}
-
-// Audio thread; as runOneEngine. The 5.1 group carries the LFE between its
-// two engines through its own scratch buffers, so "Input (LFE)" and
-// "Output (LFE)" may share one buffer.
-void runSurround(LADSPA_Handle handle, unsigned long sampleCount) {
-    if (handle == nullptr) return;
-    auto& instance = *static_cast<LadspaInstance51*>(handle);
-    Surround51& group = instance.group;
-    scanControlPorts(instance.ports, instance.lastValues, [&group](ParamId id, float value) {
-        applyEngineValue(group.main, &group.lfe, id, value);
-    });
-    writeLatency(instance.ports[kLatencyPort51], instance.latency);
-
-    const float* inputs[Surround51::kChannels];
-    float* outputs[Surround51::kChannels];
-    for (int ch = 0; ch < Surround51::kChannels; ++ch) {
-        inputs[ch] = instance.ports[kFirstAudioPort51 + 2 * ch];
-        outputs[ch] = instance.ports[kFirstAudioPort51 + 2 * ch + 1];
-        if (inputs[ch] == nullptr || outputs[ch] == nullptr) return;
-    }
-    inEnginePieces(sampleCount, [&](unsigned long done, int32_t n) {
-        const float* in[Surround51::kChannels];
-        float* out[Surround51::kChannels];
-        for (int ch = 0; ch < Surround51::kChannels; ++ch) {
-            in[ch] = inputs[ch] + done;
-            out[ch] = outputs[ch] + done;
-        }
-        group.process(in, out, n);
-    });
-}
+// Host thread, when the instance is no longer used. null is ignored.
+void cleanup(LADSPA_Handle handle) { delete static_cast<PortPlugin*>(handle); }
 
 // ---------------------------------------------------------------- descriptors
 
@@ -227,13 +80,13 @@ constexpr LADSPA_PortDescriptor kControlOut = LADSPA_PORT_OUTPUT | LADSPA_PORT_C
 constexpr LADSPA_PortDescriptor kAudioIn = LADSPA_PORT_INPUT | LADSPA_PORT_AUDIO;        // 9
 constexpr LADSPA_PortDescriptor kAudioOut = LADSPA_PORT_OUTPUT | LADSPA_PORT_AUDIO;      // 10
 
-const ExtraPort kMonoPorts[] = {
+const ExtraPort kMonoExtraPorts[] = {
     {kControlOut, "latency"}, {kAudioIn, "Input"}, {kAudioOut, "Output"}};
-const ExtraPort kStereoPorts[] = {
+const ExtraPort kStereoExtraPorts[] = {
     {kControlOut, "latency"},    {kAudioIn, "Input (Left)"},   {kAudioOut, "Output (Left)"},
     {kAudioIn, "Input (Right)"}, {kAudioOut, "Output (Right)"}};
 // Port 8 (LFE Gain) comes from the parameter table; these follow it.
-const ExtraPort kSurroundPorts[] = {
+const ExtraPort kSurroundExtraPorts[] = {
     {kControlOut, "latency"},
     {kAudioIn, "Input (Front Left)"},  {kAudioOut, "Output (Front Left)"},
     {kAudioIn, "Input (Front Right)"}, {kAudioOut, "Output (Front Right)"},
@@ -249,19 +102,13 @@ struct PluginLayout {
     int32_t parameterPorts;  // leading ports taken from the parameter table
     const ExtraPort* extraPorts;
     LADSPA_Handle (*instantiate)(const LADSPA_Descriptor*, unsigned long);
-    void (*connectPort)(LADSPA_Handle, unsigned long, LADSPA_Data*);
-    void (*activate)(LADSPA_Handle);
-    void (*run)(LADSPA_Handle, unsigned long);
-    void (*cleanup)(LADSPA_Handle);
 };
 
 const PluginLayout kPlugins[] = {
-    {"orvt_mono", "Orvanta Mono", 11, kControlPorts, kMonoPorts, instantiateMono,
-     connectOneEngine, activateOneEngine, runMono, cleanupOneEngine},
-    {"orvt_stereo", "Orvanta Stereo", 13, kControlPorts, kStereoPorts, instantiateStereo,
-     connectOneEngine, activateOneEngine, runStereo, cleanupOneEngine},
-    {"orvt_5dot1", "Orvanta 5.1", 22, kControlPorts51, kSurroundPorts, instantiateSurround,
-     connectSurround, activateSurround, runSurround, cleanupSurround},
+    {"orvt_mono", "Orvanta Mono", 11, paramCount(Layout::Mono), kMonoExtraPorts, instantiateMono},
+    {"orvt_stereo", "Orvanta Stereo", 13, paramCount(Layout::Stereo), kStereoExtraPorts, instantiateStereo},
+    {"orvt_5dot1", "Orvanta 5.1", 22, paramCount(Layout::Surround51), kSurroundExtraPorts,
+     instantiateSurround},
 };
 constexpr int32_t kPluginCount = 3;
 
@@ -309,13 +156,13 @@ LADSPA_Descriptor* buildDescriptor(int32_t index) {
     d->Name = copyText(layout.name);
     d->ImplementationData = nullptr;
     d->instantiate = layout.instantiate;
-    d->connect_port = layout.connectPort;
-    d->activate = layout.activate;
-    d->run = layout.run;
+    d->connect_port = connectPort;
+    d->activate = activate;
+    d->run = run;
     d->run_adding = nullptr;
     d->set_run_adding_gain = nullptr;
     d->deactivate = nullptr;
-    d->cleanup = layout.cleanup;
+    d->cleanup = cleanup;
     if (d->Maker == nullptr || d->Copyright == nullptr || d->Label == nullptr || d->Name == nullptr ||
         portDescriptors == nullptr || portNames == nullptr || hints == nullptr) {
         freeDescriptor(d);

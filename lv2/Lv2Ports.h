@@ -3,7 +3,8 @@
 // serves are the ones its bundle declares.
 //
 // Port order of every plug-in, mirroring the LADSPA plug-ins:
-//   0 .. controls-1    the control inputs of the parameter table, in its order
+//   0 .. controls-1    the control inputs of the parameter table, in its order,
+//                      named by the table's symbols
 //   controls           "latency" (samples), reported to the host
 //   controls + 1       "Leveler Gain" meter (dB, the gain at the end of the block)
 //   controls + 2       "Limiter Reduction" meter (dB, the deepest within the block)
@@ -14,7 +15,9 @@
 
 #include <cstdint>
 
+#include "Meters.h"
 #include "ParamTable.h"
+#include "PortPlugin.h"
 
 namespace orvanta_lv2 {
 
@@ -27,12 +30,9 @@ constexpr const char* kTurtleName = "orvanta.ttl";
 constexpr const char* kLufsUnitUri = "urn:veltrano:orvanta:unit:lufs";
 constexpr const char* kDbtpUnitUri = "urn:veltrano:orvanta:unit:dbtp";
 
-// Meter ranges. The leveler gain never exceeds Max Gain (at most +30 dB); below
-// -60 dB the programme is inaudible, so the meter stops there. The limiter's
-// reduction is reported up to 60 dB; deeper is pinned there.
-constexpr float kGainMeterFloorDb = -60.0f;
-constexpr float kGainMeterCeilingDb = 30.0f;
-constexpr float kReductionMeterMaxDb = 60.0f;
+using orvanta_meters::kGainMeterCeilingDb;
+using orvanta_meters::kGainMeterFloorDb;
+using orvanta_meters::kReductionMeterMaxDb;
 
 // Largest latency any rate gives (384 kHz): the latency port's upper bound.
 constexpr float kLatencyMaxSamples = 13542.0f;
@@ -70,11 +70,11 @@ constexpr Channel kSurroundChannels[] = {
 
 constexpr int32_t kPluginCount = 3;
 constexpr PluginInfo kPlugins[kPluginCount] = {
-    {"urn:veltrano:orvanta:mono", "Orvanta Mono", Layout::Mono, kParamCount - 1, 1, kMonoChannels,
-     nullptr},
-    {"urn:veltrano:orvanta:stereo", "Orvanta Stereo", Layout::Stereo, kParamCount - 1, 2,
+    {"urn:veltrano:orvanta:mono", "Orvanta Mono", Layout::Mono, paramCount(Layout::Mono), 1,
+     kMonoChannels, nullptr},
+    {"urn:veltrano:orvanta:stereo", "Orvanta Stereo", Layout::Stereo, paramCount(Layout::Stereo), 2,
      kStereoChannels, "http://lv2plug.in/ns/ext/port-groups#StereoGroup"},
-    {"urn:veltrano:orvanta:5dot1", "Orvanta 5.1", Layout::Surround51, kParamCount, 6,
+    {"urn:veltrano:orvanta:5dot1", "Orvanta 5.1", Layout::Surround51, paramCount(Layout::Surround51), 6,
      kSurroundChannels, "http://lv2plug.in/ns/ext/port-groups#FivePointOneGroup"},
 };
 
@@ -85,12 +85,9 @@ constexpr int32_t inputPort(const PluginInfo& p, int32_t channel) { return p.con
 constexpr int32_t outputPort(const PluginInfo& p, int32_t channel) { return p.controls + 4 + 2 * channel; }
 constexpr int32_t portCount(const PluginInfo& p) { return p.controls + 3 + 2 * p.channels; }
 
-constexpr int32_t kMaxPorts = kParamCount + 3 + 2 * 6;  // the 5.1 plug-in's 24 ports
-
-// The LV2 symbol of a parameter: its name in lower case, words joined by
-// underscores ("Target Level" -> "target_level").
-constexpr const char* kControlSymbols[kParamCount] = {
-    "target_level", "true_peak",      "max_gain",      "freeze_level", "input_level",
-    "correction_high", "correction_low", "corr_mix_mode", "lfe_gain"};
+// Where the instance of a plug-in finds its ports.
+constexpr PortLayout portLayout(const PluginInfo& p) {
+    return {p.layout, latencyPort(p), gainMeterPort(p), reductionMeterPort(p), inputPort(p, 0), portCount(p)};
+}
 
 }  // namespace orvanta_lv2

@@ -41,12 +41,15 @@ std::string decimal(float value) {
     return s;
 }
 
-// The unit of a parameter, from the unit text the table gives it.
+// The unit of a parameter in the LV2 vocabulary, or ours where it has none.
 std::string unitOf(const ParamInfo& row) {
-    if (std::strcmp(row.vstLabel, "LUFS") == 0) return std::string("<") + kLufsUnitUri + ">";
-    if (std::strcmp(row.vstLabel, "dBTP") == 0) return std::string("<") + kDbtpUnitUri + ">";
-    if (std::strcmp(row.vstLabel, "dB") == 0) return "units:db";
-    if (std::strcmp(row.vstLabel, "%") == 0) return "units:pc";
+    switch (row.unit) {
+        case ParamUnit::Lufs: return std::string("<") + kLufsUnitUri + ">";
+        case ParamUnit::Dbtp: return std::string("<") + kDbtpUnitUri + ">";
+        case ParamUnit::Db: return "units:db";
+        case ParamUnit::Percent: return "units:pc";
+        case ParamUnit::Unitless: break;
+    }
     return "";
 }
 
@@ -63,14 +66,14 @@ std::string portHead(int32_t index, const char* types, const std::string& symbol
 
 std::string controlPort(int32_t index) {
     const ParamInfo& row = paramTable[index];
-    std::string port = portHead(index, "lv2:InputPort , lv2:ControlPort", kControlSymbols[index], row.vstName);
+    std::string port = portHead(index, "lv2:InputPort , lv2:ControlPort", row.symbol, row.vstName);
     port += " ;\n\t\tlv2:default " + decimal(row.engineDefault) + " ;\n\t\tlv2:minimum " +
             decimal(row.lower) + " ;\n\t\tlv2:maximum " + decimal(row.upper);
     const std::string unit = unitOf(row);
     if (!unit.empty()) port += " ;\n\t\tunits:unit " + unit;
-    if (static_cast<ParamId>(index) == ParamId::CorrMixMode) {
+    if (row.stepCount > 0) {
         port += " ;\n\t\tlv2:portProperty lv2:integer , lv2:enumeration ;\n\t\tlv2:scalePoint ";
-        for (int32_t mode = 0; mode <= 3; ++mode) {
+        for (int32_t mode = 0; mode <= row.stepCount; ++mode) {
             if (mode > 0) port += " , ";
             port += "[\n\t\t\trdfs:label " + quoted(mixModeText(mode)) + " ;\n\t\t\trdf:value " +
                     std::to_string(mode) + ".0\n\t\t]";

@@ -1,9 +1,12 @@
 #include "ParamTable.h"
 
+#include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
 
 namespace {
 
@@ -38,32 +41,29 @@ int32_t modeFromEngineValue(float value) {
 }  // namespace
 
 const ParamInfo paramTable[kParamCount] = {
-    // vstName, vstLabel, portName, lower, upper, hints, default, normalised default, A, B
-    {"Target Level", "LUFS", "Target Level (LUFS)", -30.0f, -10.0f,
-     kBounded | kHintDefaultMiddle, -20.0f, 0.5f, 200.5f, 300.0f},
-    {"True Peak", "dBTP", "True Peak (dBTP)", -5.0f, 0.0f,
-     kBounded | kHintDefaultMaximum, 0.0f, 1.0f, 50.5f, 50.0f},
-    {"Max Gain", "dB", "Max Gain (dB)", -10.0f, 30.0f,
-     kBounded | kHintDefaultLow, 0.0f, 0.25f, 400.5f, 100.0f},
-    {"Freeze Level", "LUFS", "Freeze Level (LUFS)", -70.0f, -10.0f,
-     kBounded | kHintDefaultMiddle, -40.0f, 0.5f, 600.5f, 700.0f},
+    // vstName, vstLabel, portName, symbol, optionName, unit, steps,
+    // lower, upper, hints, default, normalised default, A, B
+    {"Target Level", "LUFS", "Target Level (LUFS)", "target_level", "target", ParamUnit::Lufs, 0,
+     -30.0f, -10.0f, kBounded | kHintDefaultMiddle, -20.0f, 0.5f, 200.5f, 300.0f},
+    {"True Peak", "dBTP", "True Peak (dBTP)", "true_peak", "true-peak", ParamUnit::Dbtp, 0,
+     -5.0f, 0.0f, kBounded | kHintDefaultMaximum, 0.0f, 1.0f, 50.5f, 50.0f},
+    {"Max Gain", "dB", "Max Gain (dB)", "max_gain", "max-gain", ParamUnit::Db, 0,
+     -10.0f, 30.0f, kBounded | kHintDefaultLow, 0.0f, 0.25f, 400.5f, 100.0f},
+    {"Freeze Level", "LUFS", "Freeze Level (LUFS)", "freeze_level", "freeze", ParamUnit::Lufs, 0,
+     -70.0f, -10.0f, kBounded | kHintDefaultMiddle, -40.0f, 0.5f, 600.5f, 700.0f},
     // The upper bound is negative zero: the mean of the bounds is then -20.0
     // either way, and hosts that print the bound show "-0".
-    {"Input Level", "LUFS", "Input Level (LUFS)", -40.0f, -0.0f,
-     kBounded | kHintDefaultMiddle, -20.0f, 0.5f, 400.5f, 400.0f},
-    {"Correction High", "%", "Correction High (%)", 0.0f, 100.0f,
-     kBounded | kHintDefaultMaximum, 100.0f, 1.0f, 1000.5f, 0.0f},
-    {"Correction Low", "%", "Correction Low (%)", 0.0f, 100.0f,
-     kBounded | kHintDefaultMaximum, 100.0f, 1.0f, 1000.5f, 0.0f},
-    {"Corr Mix Mode", "", "Corr Mix Mode", 0.0f, 3.0f,
-     kBounded | kHintInteger | kHintDefaultMinimum, 0.0f, 0.0f, 0.0f, 0.0f},
-    {"LFE Gain", "dB", "LFE Gain (dB)", -10.0f, 30.0f,
-     kBounded | kHintDefaultLow, 0.0f, 0.25f, 400.5f, 100.0f},
+    {"Input Level", "LUFS", "Input Level (LUFS)", "input_level", "input-level", ParamUnit::Lufs, 0,
+     -40.0f, -0.0f, kBounded | kHintDefaultMiddle, -20.0f, 0.5f, 400.5f, 400.0f},
+    {"Correction High", "%", "Correction High (%)", "correction_high", "correction-high",
+     ParamUnit::Percent, 0, 0.0f, 100.0f, kBounded | kHintDefaultMaximum, 100.0f, 1.0f, 1000.5f, 0.0f},
+    {"Correction Low", "%", "Correction Low (%)", "correction_low", "correction-low",
+     ParamUnit::Percent, 0, 0.0f, 100.0f, kBounded | kHintDefaultMaximum, 100.0f, 1.0f, 1000.5f, 0.0f},
+    {"Corr Mix Mode", "", "Corr Mix Mode", "corr_mix_mode", "mix-mode", ParamUnit::Unitless, kModeCount - 1,
+     0.0f, 3.0f, kBounded | kHintInteger | kHintDefaultMinimum, 0.0f, 0.0f, 0.0f, 0.0f},
+    {"LFE Gain", "dB", "LFE Gain (dB)", "lfe_gain", "lfe-gain", ParamUnit::Db, 0,
+     -10.0f, 30.0f, kBounded | kHintDefaultLow, 0.0f, 0.25f, 400.5f, 100.0f},
 };
-
-int32_t paramCount(Layout layout) {
-    return layout == Layout::Surround51 ? kParamCount : kParamCount - 1;
-}
 
 float channelShare(Layout layout) {
     return layout == Layout::Surround51 ? 0.2f : 0.5f;
@@ -85,6 +85,21 @@ float toEngineValue(ParamId id, float normalised) {
     const float shifted = scaled - row.mapB;
     const float steps = std::floor(shifted);
     return steps * kStepEngineUnits;
+}
+
+float toNormalised(ParamId id, float plain) {
+    if (!isValidParam(id) || std::isnan(plain)) return 0.0f;
+    if (id == ParamId::CorrMixMode) return modeToNormalised(clampMode(portValueToMode(plain)));
+    const ParamInfo& row = paramTable[static_cast<int32_t>(id)];
+    // The grid value of step k is floor(v * A - B) = k - B; the middle of its
+    // share of 0..1, (k + 0.5) / A, lies half a step away from both of its
+    // edges, far more than any rounding of v * A. The ends take 0 and 1.
+    const double lastStep = static_cast<double>(row.mapA) - 0.5;
+    const double steps = (static_cast<double>(clampToRange(id, plain)) - row.lower) / kStepEngineUnits;
+    const double step = std::floor(steps + 0.5);
+    if (step <= 0.0) return 0.0f;
+    if (step >= lastStep) return 1.0f;
+    return static_cast<float>((step + 0.5) / row.mapA);
 }
 
 int32_t normalisedToMode(float normalised) {
@@ -139,6 +154,89 @@ void formatValue(ParamId id, float engineValue, char* text) {
     writeDisplayText(text, full);
 }
 
+namespace {
+
+const char* skipSpaces(const char* text) {
+    while (*text == ' ' || *text == '\t') ++text;
+    return text;
+}
+
+bool equalsIgnoringCase(const char* a, size_t length, const char* b) {
+    if (std::strlen(b) != length) return false;
+    for (size_t i = 0; i < length; ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// A finite number at the start of `text`, with a point or a comma for the
+// decimals, whatever the process's locale; `end` is where it stopped.
+bool leadingNumber(const char* text, float& value, const char** end) {
+    constexpr size_t kMaxNumberChars = 63;
+    char number[kMaxNumberChars + 1];
+    size_t n = 0;
+    for (; n < kMaxNumberChars && text[n] != '\0' && std::strchr("+-.,0123456789eE", text[n]); ++n)
+        number[n] = text[n] == ',' ? '.' : text[n];
+    number[n] = '\0';
+    const char* first = number[0] == '+' ? number + 1 : number;
+    const auto result = std::from_chars(first, number + n, value);
+    if (result.ec != std::errc() || !std::isfinite(value)) return false;
+    *end = text + (result.ptr - number);
+    return true;
+}
+
+}  // namespace
+
+void formatValueWithUnit(ParamId id, float engineValue, char* text, size_t bytes) {
+    if (text == nullptr || bytes == 0) return;
+    if (!isValidParam(id)) {
+        text[0] = '\0';
+        return;
+    }
+    if (id == ParamId::CorrMixMode) {
+        std::snprintf(text, bytes, "%s", mixModeText(modeFromEngineValue(engineValue)));
+        return;
+    }
+    std::snprintf(text, bytes, "%.1f %s", static_cast<double>(engineValue),
+                  paramTable[static_cast<int32_t>(id)].vstLabel);
+}
+
+bool plainFromText(ParamId id, const char* text, float& plain) {
+    if (!isValidParam(id) || text == nullptr) return false;
+    const char* start = skipSpaces(text);
+    size_t length = std::strlen(start);
+    while (length > 0 && (start[length - 1] == ' ' || start[length - 1] == '\t')) --length;
+    if (id == ParamId::CorrMixMode) {
+        for (int32_t mode = 0; mode < kModeCount; ++mode) {
+            const char* name = kModeTexts[mode];
+            if (equalsIgnoringCase(start, length, name) || equalsIgnoringCase(start, length, name + 2)) {
+                plain = static_cast<float>(mode);
+                return true;
+            }
+        }
+    }
+    float value;
+    const char* end;
+    if (!leadingNumber(start, value, &end)) return false;
+    const char* unit = skipSpaces(end);
+    const size_t unitLength = length - static_cast<size_t>(unit - start);
+    if (unitLength != 0 && !equalsIgnoringCase(unit, unitLength, paramTable[static_cast<int32_t>(id)].vstLabel))
+        return false;
+    plain = plainFromPort(id, value);
+    return true;
+}
+
+bool paramFromSymbol(const char* symbol, size_t length, ParamId& id) {
+    for (int32_t i = 0; i < kParamCount; ++i) {
+        if (std::strlen(paramTable[i].symbol) == length &&
+            std::memcmp(paramTable[i].symbol, symbol, length) == 0) {
+            id = static_cast<ParamId>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
 float clampToRange(ParamId id, float engineValue) {
     if (!isValidParam(id)) return engineValue;
     const ParamInfo& row = paramTable[static_cast<int32_t>(id)];
@@ -152,6 +250,11 @@ int32_t clampMode(int32_t mode) {
     if (mode < 0) return 0;
     if (mode > kModeCount - 1) return kModeCount - 1;
     return mode;
+}
+
+float plainFromPort(ParamId id, float portValue) {
+    if (id == ParamId::CorrMixMode) return static_cast<float>(clampMode(portValueToMode(portValue)));
+    return clampToRange(id, portValue);
 }
 
 void applyEngineValue(LevelerCore& engine, LevelerCore* lfeEngine, ParamId id, float value) {

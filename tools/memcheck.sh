@@ -56,6 +56,8 @@ host() {
 # malloc itself, so the host's allocation counter sees nothing there. They
 # run in the ordinary test lane.
 host ladspa-scenarios   "$build/tests/ladspa/ladspa_scenarios" "$plugins/la_Orvanta64.so"
+# The plug-in core's state reader on broken input, and the port instance.
+host core-state-ports   "$build/tests/core/core_tests" --gtest_brief=1 '--gtest_filter=CoreState.*:PortPlugin.*'
 host vst-opcodes-audio  "$build/tests/vst/vst_tests" --gtest_brief=1 '--gtest_filter=-*AllocateNothing*'
 host editor-stereo      --xvfb "$build/tests/editor/editor_smoke" "$plugins/Orvanta64.so"
 host editor-5.1         --xvfb "$build/tests/editor/editor_smoke" "$plugins/Orvanta64_51.so"
@@ -67,7 +69,7 @@ host orvanta-level      "$build/bin/orvanta-level" -q "$logs/level-in.wav" -o "$
                         --force --json "$logs/level.json" --plot "$logs/level.png"
 
 # Our lilv host: the bundle's ports, runs with hostile controls and buffers,
-# the meters and the bit identity with the LADSPA plug-ins.
+# the meters and the bit identity with the plug-in core.
 host lv2-host           "$build/tests/lv2/lv2_host_tests" --gtest_brief=1
 
 if [ ${#failed[@]} -gt 0 ]; then

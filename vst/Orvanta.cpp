@@ -22,9 +22,6 @@ constexpr const char* kEffectName =
     Orvanta::kIsSurround51 ? (kIs64Bit ? "Orvanta 5.1 64 Bit" : "Orvanta 5.1")
                            : (kIs64Bit ? "Orvanta 64 Bit" : "Orvanta");
 
-constexpr float kNormalisedMin = 0.0f;
-constexpr float kNormalisedMax = 1.0f;
-
 }  // namespace
 
 Orvanta::Orvanta(audioMasterCallback audioMaster) : AudioEffectX(audioMaster, 1, kParams) {
@@ -37,20 +34,14 @@ Orvanta::Orvanta(audioMasterCallback audioMaster) : AudioEffectX(audioMaster, 1,
                               : vstFourCharCode('O', 'R', 'v', 't'));
     canDoubleReplacing(false);
 
-    for (int32_t i = 0; i < kParamCount; ++i) {
-        normalisedValue[i].store(paramTable[i].normalisedDefault, std::memory_order_relaxed);
-        plainValue[i].store(paramTable[i].engineDefault, std::memory_order_relaxed);
-    }
-    applyInitialParameters(engines.main(), kLayout);
-    if (LevelerCore* lfe = engines.lfe())
-        lfe->setTruePeak(paramTable[static_cast<int>(ParamId::TruePeak)].engineDefault);
-
-    // The main engine takes the host's rate first. The 5.1 build asks the
-    // host once per engine; should the second answer differ, both engines
-    // follow it, so that the LFE hand-over always joins engines of one rate.
-    engines.main().setSampleRate(updateSampleRate());
-    if (kIsSurround51) engines.setSampleRate(updateSampleRate());
-    setInitialDelay(static_cast<VstInt32>(engines.latency()));
+    // The host is asked for its rate once per engine, as ever; should the
+    // 5.1 build's second answer differ, both engines take it, so that the LFE
+    // hand-over always joins engines of one rate.
+    float rate = updateSampleRate();
+    if (kIsSurround51) rate = updateSampleRate();
+    core = PluginCore::create(kLayout, rate);
+    if (!core) throw std::bad_alloc();
+    setInitialDelay(static_cast<VstInt32>(core->latency()));
     isSynth(false);
 
     if (AEffEditor* created = createOrvantaEditor(this)) setEditor(created);
@@ -71,53 +62,16 @@ void Orvanta::resetArrangement(orvanta_vst::OwnedArrangement& arrangement) {
 // ---- parameters ----
 
 void Orvanta::setParameter(VstInt32 index, float value) {
-    // A NaN carries no value at all: ignore it (nothing changes, nobody is
-    // told). Anything else outside 0..1 is clamped before the mapping.
+    // A NaN carries no value at all: nothing changes, nobody is told.
     if (std::isnan(value)) return;
-    value = std::fmin(std::fmax(value, kNormalisedMin), kNormalisedMax);
-
-    if (isParameter(index)) {
-        const ParamId id = static_cast<ParamId>(index);
-        float stored = value;
-        float plain;
-        if (id == ParamId::CorrMixMode) {
-            // The host reads back the mode's own value (0, 1/3, 2/3 or 1),
-            // so a saved session restores exactly this mode.
-            const int32_t mode = normalisedToMode(value);
-            stored = modeToNormalised(mode);
-            plain = static_cast<float>(mode);
-        } else {
-            plain = toEngineValue(id, value);
-        }
-        normalisedValue[index].store(stored, std::memory_order_relaxed);
-        plainValue[index].store(plain, std::memory_order_relaxed);
-        if (!pendingChanges.push(ParameterChange{index, plain}))
-            resyncPending.store(true, std::memory_order_release);
-    }
+    if (isParameter(index)) core->setNormalised(static_cast<ParamId>(index), value);
     // The editor shows every value the host sets; it ignores indices that
     // name no parameter.
-    if (editor) notifyEditorParameter(editor, index, value);
+    if (editor) notifyEditorParameter(editor, index, std::fmin(std::fmax(value, 0.0f), 1.0f));
 }
 
 float Orvanta::getParameter(VstInt32 index) {
-    return isParameter(index) ? normalisedValue[index].load(std::memory_order_relaxed) : 0.0f;
-}
-
-void Orvanta::applyToEngines(int32_t index, float plain) {
-    applyEngineValue(engines.main(), engines.lfe(), static_cast<ParamId>(index), plain);
-}
-
-void Orvanta::applyPendingChanges() {
-    // At most one queue's worth per call, so that producers that never stop
-    // cannot hold the audio thread here; what remains waits for the next block.
-    ParameterChange change;
-    for (uint32_t taken = 0; taken < kQueuedChanges && pendingChanges.pop(change); ++taken)
-        applyToEngines(change.index, change.plainValue);
-    // After the queue, so that no older queued value lands after the resync.
-    if (resyncPending.exchange(false, std::memory_order_acquire)) {
-        for (int32_t i = 0; i < kParams; ++i)
-            applyToEngines(i, plainValue[i].load(std::memory_order_relaxed));
-    }
+    return isParameter(index) ? core->normalised(static_cast<ParamId>(index)) : 0.0f;
 }
 
 void Orvanta::getParameterLabel(VstInt32 index, char* label) {
@@ -130,8 +84,7 @@ void Orvanta::getParameterName(VstInt32 index, char* text) {
 
 void Orvanta::getParameterDisplay(VstInt32 index, char* text) {
     if (isParameter(index))
-        formatValue(static_cast<ParamId>(index),
-                    plainValue[index].load(std::memory_order_relaxed), text);
+        formatValue(static_cast<ParamId>(index), core->plain(static_cast<ParamId>(index)), text);
     else
         text[0] = 0;
 }
@@ -139,34 +92,23 @@ void Orvanta::getParameterDisplay(VstInt32 index, char* text) {
 // ---- processing ----
 
 void Orvanta::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
-    applyPendingChanges();
-    if (sampleFrames <= 0 || !outputs) return;
-    bool buffersComplete = inputs != nullptr;
+    const uint64_t frames = sampleFrames > 0 ? static_cast<uint64_t>(sampleFrames) : 0;
+    if (core->process(inputs, outputs, frames) || !outputs) return;
+    // A host that leaves a channel without a buffer gets silence on the
+    // channels it did provide, and the engines keep their state.
     for (VstInt32 ch = 0; ch < kChannels; ++ch)
-        buffersComplete = buffersComplete && inputs[ch] && outputs[ch];
-    if (!buffersComplete) {
-        // A host that leaves a channel without a buffer gets silence on the
-        // channels it did provide, and the engines keep their state.
-        for (VstInt32 ch = 0; ch < kChannels; ++ch)
-            if (outputs[ch]) std::memset(outputs[ch], 0, sizeof(float) * sampleFrames);
-        return;
-    }
-    engines.process(inputs, outputs, sampleFrames);
+        if (outputs[ch]) std::memset(outputs[ch], 0, sizeof(float) * frames);
 }
 
-void Orvanta::resume() {
-    applyPendingChanges();
-    engines.reset();
-}
+void Orvanta::resume() { core->reset(); }
 
 void Orvanta::setSampleRate(float rate) {
-    applyPendingChanges();
-    // A rate that is no number leaves everything as it was; an equal rate
-    // needs no work (NaN never compares equal, but was refused above).
-    if (!std::isfinite(rate) || rate == sampleRate) return;
+    // The core applies the waiting parameter changes first and ignores a
+    // rate that is no number; the engines ignore a rate they already have.
+    core->setSampleRate(rate);
+    if (!std::isfinite(rate)) return;
     sampleRate = rate;
-    engines.setSampleRate(rate);
-    setInitialDelay(static_cast<VstInt32>(engines.latency()));
+    setInitialDelay(static_cast<VstInt32>(core->latency()));
 }
 
 // ---- program, identity ----

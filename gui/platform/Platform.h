@@ -63,6 +63,11 @@ public:
     virtual void drawDirty() = 0;
     // The native handle of the editor's own window (0 when it is gone).
     virtual uintptr_t getNativeHandle() const = 0;
+    // A file descriptor that becomes readable when window-system events wait
+    // for processEvents (the X11 display connection), for hosts that drive
+    // the editor from a run loop watching descriptors; -1 where events come
+    // otherwise (Win32 delivers them to the window procedure).
+    virtual int getEventFileDescriptor() const { return -1; }
 };
 
 // A decoded image, ready for the backend's drawing context.

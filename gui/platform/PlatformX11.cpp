@@ -125,6 +125,7 @@ public:
     }
 
     uintptr_t getNativeHandle() const override { return window_; }
+    int getEventFileDescriptor() const override { return ConnectionNumber(display_); }
 
 private:
     void handle(XEvent& event) {

@@ -11,6 +11,7 @@
 #include "EditorHost.h"
 #include "EditorImages.h"
 #include "EditorLayout.h"
+#include "OVEditor.h"
 #include "ValueDisplays.h"
 #include "ccontrols.h"
 #include "platform/CairoDrawContext.h"
@@ -385,6 +386,30 @@ TEST_P(EditorWindow, BadParentsAndADestroyedParentAreSurvived) {
     // And a new parent works again.
     ASSERT_TRUE(host->openEditor());
     expectWindowShowsCurrentValues("in a new parent");
+}
+
+// The editor as another format's front end embeds it: no VST 2.4 effect, the
+// window opened and closed repeatedly in the host's window, driven from the
+// host's run loop through its own display connection's descriptor.
+TEST_P(EditorWindow, OpensAndClosesRepeatedlyForAnyFrontEnd) {
+    struct Values : EditorParameters {
+        float value(int32_t index) const override { return 0.1f * float(index); }
+        void beginEdit(int32_t) override {}
+        void setValue(int32_t, float) override {}
+        void endEdit(int32_t) override {}
+    } values;
+    OVEditor editor(values, layout());
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(host->openEditor());  // the host's parent window, for our editor
+        ASSERT_TRUE(editor.open(reinterpret_cast<void*>(host->parentWindow()))) << round;
+        EXPECT_GE(editor.eventFileDescriptor(), 0);
+        EXPECT_NE(editor.eventFileDescriptor(), ConnectionNumber(host->display()));
+        std::thread([&editor] { editor.parameterChanged(0); }).join();  // recorded only
+        editor.idle();
+        editor.close();
+        EXPECT_EQ(editor.eventFileDescriptor(), -1);
+        host->closeEditor();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, EditorWindow, ::testing::Values(0, 1),

@@ -56,6 +56,14 @@ TEST(ParamUbsan, EveryConversionIsDefinedForEveryFloat) {
             ASSERT_LE(std::strlen(text), 8u);
             formatValue(id, engineValue, text);
             ASSERT_LE(std::strlen(text), 8u);
+            const float normalised = toNormalised(id, v);
+            ASSERT_TRUE(normalised >= 0.0f && normalised <= 1.0f);
+            char full[64];
+            formatValueWithUnit(id, v, full, sizeof full);
+            float parsed;
+            if (plainFromText(id, full, parsed)) {
+                ASSERT_TRUE(std::isfinite(parsed));
+            }
         }
         // The mode operation converts its float itself.
         applyEngineValue(engine, &lfe, ParamId::CorrMixMode, v);

@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <iterator>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "ParamTable.h"
@@ -76,9 +78,14 @@ TEST(ParamTable, RowsAsHostsSeeThem) {
     const float upper[] = {-10, 0, 30, -10, -0.0f, 100, 100, 3, 30};
     const float engineDefault[] = {-20, 0, 0, -40, -20, 100, 100, 0, 0};
     const float normDefault[] = {0.5f, 1.0f, 0.25f, 0.5f, 0.5f, 1.0f, 1.0f, 0.0f, 0.25f};
+    // Symbols, units and steps are the LV2 bundle's tests, option names the
+    // offline tool's; here, that each symbol finds its row.
     for (int i = 0; i < kParamCount; ++i) {
         SCOPED_TRACE(i);
         const ParamInfo& info = paramTable[i];
+        ParamId found;
+        ASSERT_TRUE(paramFromSymbol(info.symbol, std::strlen(info.symbol), found));
+        EXPECT_EQ(found, static_cast<ParamId>(i));
         EXPECT_STREQ(info.vstName, names[i]);
         EXPECT_STREQ(info.vstLabel, labels[i]);
         EXPECT_STREQ(info.portName, ports[i]);
@@ -116,6 +123,77 @@ TEST(ParamMapping, BoundsAndTheTopStep) {
         EXPECT_FLOAT_EQ(toEngineValue(id, topStart), info.upper);
         EXPECT_FLOAT_EQ(toEngineValue(id, std::nextafter(topStart * 0.999f, 0.0f)),
                         info.upper - 0.1f);
+    }
+}
+
+// Hosts that hand back what they read (a saved normalised value, a VST 3 or
+// CLAP parameter set from its plain value) must land on the same engine value.
+TEST(ParamMapping, NormalisedValueOfEveryGridValueMapsBackExactly) {
+    for (int i = 0; i < kParamCount; ++i) {
+        const auto id = static_cast<ParamId>(i);
+        const ParamInfo& info = paramTable[i];
+        SCOPED_TRACE(i);
+        const int steps = id == ParamId::CorrMixMode ? 3 : static_cast<int>(info.mapA - 0.5f);
+        for (int k = 0; k <= steps; ++k) {
+            const float v = id == ParamId::CorrMixMode ? modeToNormalised(k) : (k + 0.5f) / info.mapA;
+            const float plain = toEngineValue(id, std::fmin(v, 1.0f));
+            const float back = toNormalised(id, plain);
+            ASSERT_EQ(toEngineValue(id, back), plain) << "step " << k;
+            ASSERT_GE(back, 0.0f);
+            ASSERT_LE(back, 1.0f);
+        }
+        EXPECT_EQ(toNormalised(id, info.lower), 0.0f);
+        EXPECT_EQ(toNormalised(id, info.upper), 1.0f);
+        EXPECT_EQ(toNormalised(id, info.upper + 50.0f), 1.0f);
+        EXPECT_EQ(toNormalised(id, kNaN), 0.0f);
+    }
+    // Off the grid: the nearest grid value.
+    EXPECT_EQ(toEngineValue(ParamId::TargetLevel, toNormalised(ParamId::TargetLevel, -20.04f)), -20.0f);
+    EXPECT_EQ(toNormalised(ParamId::CorrMixMode, 1.5f), modeToNormalised(2));
+}
+
+TEST(ParamDisplay, TextWithUnitAndItsInverse) {
+    // Both display texts read back as the value they show.
+    const std::pair<ParamId, float> shown[] = {{ParamId::TargetLevel, -20.0f}, {ParamId::CorrectionHigh, 99.7f},
+                                               {ParamId::CorrMixMode, 2.0f}, {ParamId::InputLevel, -0.0f}};
+    const char* withUnit[] = {"-20.0 LUFS", "99.7 %", "2 LLiHLg", "-0.0 LUFS"};
+    char text[64];
+    for (size_t i = 0; i < std::size(shown); ++i) {
+        const auto [id, value] = shown[i];
+        formatValueWithUnit(id, value, text, sizeof text);
+        EXPECT_STREQ(text, withUnit[i]);
+        for (int pass = 0; pass < 2; ++pass) {
+            if (pass == 1) formatValue(id, value, text);
+            float plain = 1234.0f;
+            ASSERT_TRUE(plainFromText(id, text, plain)) << text;
+            EXPECT_FLOAT_EQ(plain, value) << text;
+        }
+    }
+    formatValueWithUnit(ParamId::MaxGain, 1.0f, text, 4);
+    EXPECT_STREQ(text, "1.0");
+
+    // Other texts by the port rules, or not at all.
+    struct Row {
+        ParamId id;
+        const char* text;
+        bool accepted;
+        float plain;
+    };
+    const Row rows[] = {
+        {ParamId::TargetLevel, "  -16.5 lufs ", true, -16.5f}, {ParamId::TargetLevel, "-16,5", true, -16.5f},
+        {ParamId::TargetLevel, "+5", true, -10.0f},            {ParamId::TruePeak, "-99 dBTP", true, -5.0f},
+        {ParamId::CorrectionLow, "50%", true, 50.0f},          {ParamId::CorrMixMode, "LLgHLi", true, 1.0f},
+        {ParamId::CorrMixMode, "2.6", true, 3.0f},             {ParamId::CorrMixMode, "3 llghlg", true, 3.0f},
+        {ParamId::TargetLevel, "-16 dB", false, 0},            {ParamId::TargetLevel, "", false, 0},
+        {ParamId::TargetLevel, "loud", false, 0},              {ParamId::TargetLevel, "nan", false, 0},
+        {ParamId::TargetLevel, "-inf", false, 0},              {ParamId::TargetLevel, "1e99", false, 0},
+        {ParamId::CorrMixMode, "LLiHLx", false, 0},            {static_cast<ParamId>(9), "1", false, 0},
+        {ParamId::TargetLevel, nullptr, false, 0},
+    };
+    for (const Row& row : rows) {
+        float plain = 1234.0f;
+        EXPECT_EQ(plainFromText(row.id, row.text, plain), row.accepted) << (row.text ? row.text : "null");
+        EXPECT_EQ(plain, row.accepted ? row.plain : 1234.0f) << (row.text ? row.text : "null");
     }
 }
 
