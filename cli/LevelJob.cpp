@@ -197,6 +197,7 @@ PassOutcome trialPass(const JobRequest& request, const EngineSetup& setup, bool 
     for (int e = 0; e < engineOrder.channels; ++e) engineOrder.engineToFile[e] = e;
     MeterChoice choice;
     choice.truePeak = false;
+    choice.range = false;  // the landing judges the integrated loudness only
     if (shortTerm) choice.seriesStepFrames = std::max(1, input.info().samplerate / kPlotPointsPerSecond);
     BackgroundMeter meter(engineOrder, input.info().samplerate, choice);
     const int channels = input.info().channels;

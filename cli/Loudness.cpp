@@ -13,7 +13,8 @@ LoudnessMeter::LoudnessMeter(const ChannelLayout& layout, int rate, const MeterC
     // Readings every 100 ms block; the series takes every n-th.
     step_ = hundredMs;
     if (choice.seriesStepFrames > 0) stepsPerPoint_ = std::max<int64_t>(1, choice.seriesStepFrames / step_);
-    int mode = EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_HISTOGRAM;
+    int mode = EBUR128_MODE_I | EBUR128_MODE_HISTOGRAM;
+    if (choice.range) mode |= EBUR128_MODE_LRA;
     if (choice.truePeak) mode |= EBUR128_MODE_TRUE_PEAK;
     if (choice.maxShortTerm || choice.seriesStepFrames > 0) mode |= EBUR128_MODE_S;
     state_ = ebur128_init(static_cast<unsigned>(layout.channels), static_cast<unsigned long>(rate), mode);
@@ -75,7 +76,7 @@ void LoudnessMeter::add(const float* interleaved, int64_t frames) {
 LoudnessFigures LoudnessMeter::figures() const {
     LoudnessFigures f;
     ebur128_loudness_global(state_, &f.integratedLufs);
-    ebur128_loudness_range(state_, &f.rangeLu);
+    if (choice_.range) ebur128_loudness_range(state_, &f.rangeLu);
     f.maxShortTermLufs = maxShortTerm_;
     f.truePeakDbtp = -HUGE_VAL;
     if (!choice_.truePeak) return f;

@@ -31,6 +31,7 @@ struct LoudnessFigures {
 // peak leaves it out.
 struct MeterChoice {
     bool truePeak = true;
+    bool range = true;             // the loudness range (3 s of sums every second)
     bool maxShortTerm = false;    // every 100 ms, as delivery limits are read
     int64_t seriesStepFrames = 0;  // short-term series for the plot; 0: none
 };
