@@ -12,7 +12,9 @@ native=(cmake g++ g++-multilib make pkg-config libgtest-dev libbenchmark-dev
         # LV2 bundle and the LV2 hosts it is tried in
         lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 lv2file
         # the offline tool: audio files and loudness measurement
-        libsndfile1-dev libebur128-dev)
+        libsndfile1-dev libebur128-dev
+        # the offline tool's benchmark programmes: synthetic speech
+        espeak-ng)
 # The i386 editor's libraries are unpacked by tools/i386-sysroot.sh, not
 # installed: that needs only the i386 package lists (added below).
 

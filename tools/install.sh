@@ -3,6 +3,7 @@
 #   LADSPA libraries (la_Orvanta64.so, la_Orvanta.so) -> ~/.ladspa, or PREFIX/lib/ladspa
 #   VST effects (Orvanta*.so)                         -> ~/.vst,    or PREFIX/lib/vst
 #   the offline tool (orvanta-level, from ../bin)     -> ~/.local/bin, or PREFIX/bin
+#   its manual page (orvanta-level.1)                 -> ~/.local/share/man/man1, or PREFIX/share/man/man1
 #   LV2 bundle (orvanta.lv2/)                         -> ~/.lv2,    or PREFIX/lib/lv2
 #
 #   tools/install.sh PLUGIN_DIR [PREFIX]
@@ -11,8 +12,10 @@ plugins=${1:?plugin directory}
 prefix=${2:-}
 if [ -n "$prefix" ]; then
   ladspa_dir=$prefix/lib/ladspa vst_dir=$prefix/lib/vst lv2_dir=$prefix/lib/lv2 bin_dir=$prefix/bin
+  man_dir=$prefix/share/man/man1
 else
   ladspa_dir=$HOME/.ladspa vst_dir=$HOME/.vst lv2_dir=$HOME/.lv2 bin_dir=$HOME/.local/bin
+  man_dir=$HOME/.local/share/man/man1
 fi
 
 installed=0
@@ -25,7 +28,12 @@ copy() {  # copy FILE DIR
 for f in "$plugins"/la_Orvanta*.so; do [ -e "$f" ] && copy "$f" "$ladspa_dir"; done
 for f in "$plugins"/Orvanta*.so; do [ -e "$f" ] && copy "$f" "$vst_dir"; done
 tool=$(dirname "$plugins")/bin/orvanta-level
-[ -e "$tool" ] && copy "$tool" "$bin_dir"
+if [ -e "$tool" ]; then
+  copy "$tool" "$bin_dir"
+  mkdir -p "$man_dir"
+  install -m 0644 "$(dirname "$(realpath "$0")")/../cli/orvanta-level.1" "$man_dir/"
+  echo "installed $man_dir/orvanta-level.1"
+fi
 # The bundle is replaced whole: built aside, then moved into place, so a host
 # never sees half a bundle.
 if [ -d "$plugins/orvanta.lv2" ]; then
