@@ -63,6 +63,7 @@ bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target orvanta_bench orvanta_cli_speed orvanta-level
 	$(BUILD)/bench/orvanta_bench
 	bash bench/cli_speed.sh $(BUILD)
+	bash bench/landing.sh $(BUILD)
 
 # Randomized stress of the engine with fresh seeds, for SECONDS seconds.
 SECONDS ?= 60

@@ -2,6 +2,7 @@
 // derivation, reset and the buffer refills.
 #include "LevelerCore.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "Math.h"
@@ -144,6 +145,21 @@ void LevelerCore::updateGainLaw() {
 void LevelerCore::initDetector() {
     if (!limiter.fresh()) return;  // only a fresh engine takes start levels
     detector.state.start(gainLaw.startPower(detector.settings.channelShare), sampleRate);
+}
+
+void LevelerCore::startDetectorAt(float lufs) {
+    if (!limiter.fresh() || !std::isfinite(lufs)) return;
+    // As in a pause of that programme: the held level at the channel's share
+    // of its power 10^((L + 0.691)/10), the fast and slow levels down at
+    // silence, so the freeze holds the gain until the first sound instead of
+    // following room tone through the fast level's gate. The calibration
+    // starts as usual once the programme is heard.
+    const double power = orvanta::exp(2.0 * static_cast<double>(lufs + kLoudnessOffsetLu) * kLn10Over20);
+    const float start = std::max(kTinyLevel, static_cast<float>(power * detector.settings.channelShare));
+    for (DetectorChannel& channel : detector.state.channel) {
+        channel.heldPower = start;
+        channel.fastPower = channel.slowPower = kTinyLevel;
+    }
 }
 
 // ------------------------------------------------------- rate and buffers

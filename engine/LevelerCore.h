@@ -60,6 +60,13 @@ public:
     void setMixMode(int mode);
     void setLfeGain(float db);
     void setChannelShare(float share);
+    // For offline use, where the programme's loudness is known beforehand:
+    // the detector starts as in a pause of a programme of that loudness
+    // instead of where the gain law gives Max Gain, so the first second is
+    // levelled as the rest is.
+    // Acts only on a fresh engine, after the last setter (they restart the
+    // detector); the plug-ins never call it.
+    void startDetectorAt(float lufs);
 
     // Samples between an input sample and its output: look-ahead delay +
     // limiter look-ahead + the estimator's centre tap.

@@ -14,7 +14,9 @@ native=(cmake g++ g++-multilib make pkg-config libgtest-dev libbenchmark-dev
         # the CLAP plug-ins: Qtractor's plug-in scanner tries them
         qtractor
         # the offline tool: audio files and loudness measurement
-        libsndfile1-dev libebur128-dev)
+        libsndfile1-dev libebur128-dev
+        # the offline tool's benchmark programmes: synthetic speech
+        espeak-ng)
 # The i386 editor's libraries are unpacked by tools/i386-sysroot.sh, not
 # installed: that needs only the i386 package lists (added below).
 

@@ -3,6 +3,7 @@
 #   LADSPA libraries (la_Orvanta64.so, la_Orvanta.so) -> ~/.ladspa, or PREFIX/lib/ladspa
 #   VST effects (Orvanta*.so)                         -> ~/.vst,    or PREFIX/lib/vst
 #   the offline tool (orvanta-level, from ../bin)     -> ~/.local/bin, or PREFIX/bin
+#   its manual page (orvanta-level.1)                 -> ~/.local/share/man/man1, or PREFIX/share/man/man1
 #   LV2 bundle (orvanta.lv2/)                         -> ~/.lv2,    or PREFIX/lib/lv2
 #   CLAP module (Orvanta.clap, this machine's architecture only)
 #                                                     -> ~/.clap,   or PREFIX/lib/clap
@@ -13,10 +14,10 @@ plugins=${1:?plugin directory}
 prefix=${2:-}
 if [ -n "$prefix" ]; then
   ladspa_dir=$prefix/lib/ladspa vst_dir=$prefix/lib/vst lv2_dir=$prefix/lib/lv2 bin_dir=$prefix/bin
-  clap_dir=$prefix/lib/clap
+  man_dir=$prefix/share/man/man1 clap_dir=$prefix/lib/clap
 else
   ladspa_dir=$HOME/.ladspa vst_dir=$HOME/.vst lv2_dir=$HOME/.lv2 bin_dir=$HOME/.local/bin
-  clap_dir=$HOME/.clap
+  man_dir=$HOME/.local/share/man/man1 clap_dir=$HOME/.clap
 fi
 
 installed=0
@@ -36,7 +37,12 @@ case "$(uname -m)" in
 esac
 [ -e "$clap" ] && copy "$clap" "$clap_dir"
 tool=$(dirname "$plugins")/bin/orvanta-level
-[ -e "$tool" ] && copy "$tool" "$bin_dir"
+if [ -e "$tool" ]; then
+  copy "$tool" "$bin_dir"
+  mkdir -p "$man_dir"
+  install -m 0644 "$(dirname "$(realpath "$0")")/../cli/orvanta-level.1" "$man_dir/"
+  echo "installed $man_dir/orvanta-level.1"
+fi
 # The bundle is replaced whole: built aside, then moved into place, so a host
 # never sees half a bundle.
 if [ -d "$plugins/orvanta.lv2" ]; then
