@@ -23,8 +23,9 @@ size_t writeComponentState(const PluginCore& core, bool bypassed, char* text, si
 // The bypass line's value in a state text; false when it has none.
 bool bypassedInState(const char* text, size_t length);
 
-// Reads the rest of `stream` into `text`: false for a null stream, a read
-// error before any byte, or more than `capacity` bytes.
+// Reads the rest of `stream` into `text`, up to the stream's end or its first
+// failed read: false for a null stream, a count the stream cannot have read,
+// or more than `capacity` bytes.
 bool readStream(vst3::IBStream* stream, char* text, size_t capacity, size_t& length);
 // Writes all of `text`; false when the stream takes less.
 bool writeStream(vst3::IBStream* stream, const char* text, size_t length);
