@@ -6,6 +6,8 @@
 #   its manual page (orvanta-level.1)                 -> ~/.local/share/man/man1, or PREFIX/share/man/man1
 #   LV2 bundle (orvanta.lv2/)                         -> ~/.lv2,    or PREFIX/lib/lv2
 #   VST 3 bundle (Orvanta.vst3/)                      -> ~/.vst3,   or PREFIX/lib/vst3
+#   CLAP module (Orvanta.clap, this machine's architecture only)
+#                                                     -> ~/.clap,   or PREFIX/lib/clap
 #
 #   tools/install.sh PLUGIN_DIR [PREFIX]
 set -euo pipefail
@@ -13,10 +15,10 @@ plugins=${1:?plugin directory}
 prefix=${2:-}
 if [ -n "$prefix" ]; then
   ladspa_dir=$prefix/lib/ladspa vst_dir=$prefix/lib/vst lv2_dir=$prefix/lib/lv2 bin_dir=$prefix/bin
-  man_dir=$prefix/share/man/man1 vst3_dir=$prefix/lib/vst3
+  man_dir=$prefix/share/man/man1 vst3_dir=$prefix/lib/vst3 clap_dir=$prefix/lib/clap
 else
   ladspa_dir=$HOME/.ladspa vst_dir=$HOME/.vst lv2_dir=$HOME/.lv2 bin_dir=$HOME/.local/bin vst3_dir=$HOME/.vst3
-  man_dir=$HOME/.local/share/man/man1
+  man_dir=$HOME/.local/share/man/man1 clap_dir=$HOME/.clap
 fi
 
 installed=0
@@ -28,6 +30,13 @@ copy() {  # copy FILE DIR
 }
 for f in "$plugins"/la_Orvanta*.so; do [ -e "$f" ] && copy "$f" "$ladspa_dir"; done
 for f in "$plugins"/Orvanta*.so; do [ -e "$f" ] && copy "$f" "$vst_dir"; done
+# Every architecture's module is called Orvanta.clap, so only the one this
+# machine's hosts load goes where they look.
+case "$(uname -m)" in
+  i?86) clap=$plugins/i386/Orvanta.clap ;;
+  *) clap=$plugins/Orvanta.clap ;;
+esac
+[ -e "$clap" ] && copy "$clap" "$clap_dir"
 tool=$(dirname "$plugins")/bin/orvanta-level
 if [ -e "$tool" ]; then
   copy "$tool" "$bin_dir"

@@ -79,6 +79,10 @@ host lv2-host           "$build/tests/lv2/lv2_host_tests" --gtest_brief=1
 vst3="$plugins/Orvanta.vst3/Contents/x86_64-linux/Orvanta.so"
 host vst3-host          "$build/tests/vst3/vst3_host" "$vst3" "$logs/vst3-programme.raw" "$plugins/la_Orvanta64.so"
 LD_PRELOAD=libcairo.so.2 host vst3-editor --xvfb "$build/tests/vst3/vst3_editor_check" "$vst3"
+# Our CLAP host: every callback with hostile arguments, the state streams,
+# the bits against LADSPA; and the editor created and destroyed twice.
+host clap-host          "$build/tests/clap/clap_checks" "$plugins/Orvanta.clap" "$plugins/la_Orvanta64.so"
+host clap-editor        --xvfb "$build/tests/clap/clap_checks" "$plugins/Orvanta.clap" --editors
 
 if [ ${#failed[@]} -gt 0 ]; then
   echo "memcheck: ${failed[*]} failed; reports in $logs" >&2
