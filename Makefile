@@ -10,6 +10,8 @@ CMAKE_ARGS ?=
 BUILDWIN64 := $(BUILD)/windows-x86_64
 BUILDWIN32 := $(BUILD)/windows-i686
 WINPLUGINS := $(CURDIR)/$(BUILD)/plugins/windows
+# Every build delivers its architecture's VST 3 module into this one bundle.
+VST3BUNDLE := $(CURDIR)/$(BUILD)/plugins/Orvanta.vst3
 
 # The sanitizer builds of the x86-64 tree, each in a folder of its own.
 BUILDASAN := $(BUILD)/asan
@@ -28,19 +30,21 @@ $(SYSROOT32)/.complete:
 
 $(BUILD32)/CMakeCache.txt:
 	cmake -S . -B $(BUILD32) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/i386.cmake \
-	  -DORVANTA_PLUGIN_OUTPUT_DIR=$(CURDIR)/$(BUILD)/plugins -DORVANTA_I386_SYSROOT=$(SYSROOT32) $(CMAKE_ARGS)
+	  -DORVANTA_PLUGIN_OUTPUT_DIR=$(CURDIR)/$(BUILD)/plugins -DORVANTA_I386_SYSROOT=$(SYSROOT32) \
+	  -DORVANTA_VST3_BUNDLE=$(VST3BUNDLE) $(CMAKE_ARGS)
 
 $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) -DORVANTA_I386_DIR=$(CURDIR)/$(BUILD32) -DORVANTA_I386_SYSROOT=$(SYSROOT32) \
-	  -DORVANTA_WINDOWS_DIR=$(CURDIR)/$(BUILDWIN64) -DORVANTA_WINDOWS_I386_DIR=$(CURDIR)/$(BUILDWIN32) $(CMAKE_ARGS)
+	  -DORVANTA_WINDOWS_DIR=$(CURDIR)/$(BUILDWIN64) -DORVANTA_WINDOWS_I386_DIR=$(CURDIR)/$(BUILDWIN32) \
+	  -DORVANTA_VST3_BUNDLE=$(VST3BUNDLE) $(CMAKE_ARGS)
 
 $(BUILDWIN64)/CMakeCache.txt:
 	cmake -S . -B $(BUILDWIN64) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-x86_64.cmake \
-	  -DORVANTA_PLUGIN_OUTPUT_DIR=$(WINPLUGINS) $(CMAKE_ARGS)
+	  -DORVANTA_PLUGIN_OUTPUT_DIR=$(WINPLUGINS) -DORVANTA_VST3_BUNDLE=$(VST3BUNDLE) $(CMAKE_ARGS)
 
 $(BUILDWIN32)/CMakeCache.txt:
 	cmake -S . -B $(BUILDWIN32) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-i686.cmake \
-	  -DORVANTA_PLUGIN_OUTPUT_DIR=$(WINPLUGINS) $(CMAKE_ARGS)
+	  -DORVANTA_PLUGIN_OUTPUT_DIR=$(WINPLUGINS) -DORVANTA_VST3_BUNDLE=$(VST3BUNDLE) $(CMAKE_ARGS)
 
 windows: deps $(BUILDWIN64)/CMakeCache.txt $(BUILDWIN32)/CMakeCache.txt
 	cmake --build $(BUILDWIN32) -j $(JOBS)
@@ -75,6 +79,7 @@ bench: configure
 	cmake --build $(BUILD) -j $(JOBS) --target orvanta_bench orvanta_cli_speed orvanta-level
 	$(BUILD)/bench/orvanta_bench
 	bash bench/cli_speed.sh $(BUILD)
+	bash bench/landing.sh $(BUILD)
 
 # The whole x86-64 suite under AddressSanitizer (leak checking on) and
 # UndefinedBehaviorSanitizer; it says which tests cannot run there.

@@ -5,6 +5,8 @@
 // the engine.
 //
 //   orvanta_cli_speed INPUT OUTPUT_FOLDER
+#include <sys/resource.h>
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -20,6 +22,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 double since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// CPU time of the process so far, every thread's.
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
+}
 
 constexpr int64_t kBlockFrames = 8192;
 
@@ -44,11 +54,22 @@ int main(int argc, char** argv) {
     request.plotFile = folder + "/speed_plot.png";
     request.options = &options;
     request.inputIds = &ids;
-    JobProgress progress;
+    JobProgress progress, singleProgress;
     std::atomic<int> stop{0};
+    // The plug-in's single pass first, then the landing job (measure, trial
+    // passes, the written pass): their CPU times compared.
+    Options single = options;
+    single.singlePass = true;
+    JobRequest singleRequest = request;
+    singleRequest.options = &single;
+    double cpu = cpuSeconds();
+    const JobResult onePass = levelFile(singleRequest, singleProgress, stop);
+    const double singleCpu = cpuSeconds() - cpu;
+    cpu = cpuSeconds();
     const JobResult whole = levelFile(request, progress, stop);
-    if (!whole.ok) {
-        std::fprintf(stderr, "%s\n", whole.error.c_str());
+    const double wholeCpu = cpuSeconds() - cpu;
+    if (!whole.ok || !onePass.ok) {
+        std::fprintf(stderr, "%s\n", (whole.ok ? onePass : whole).error.c_str());
         return 1;
     }
     const double audioSeconds = whole.durationSeconds();
@@ -93,7 +114,9 @@ int main(int argc, char** argv) {
 
     start = Clock::now();
     for (int pass = 0; pass < 2; ++pass) {
-        LoudnessMeter meter(file.layout(), rate, plotStepFrames(rate, frames));
+        MeterChoice choice;
+        choice.seriesStepFrames = plotStepFrames(rate, frames);
+        LoudnessMeter meter(file.layout(), rate, choice);
         for (int64_t done = 0; done < frames; done += kBlockFrames)
             meter.add((pass ? out : all).data() + done * channels, std::min(kBlockFrames, frames - done));
         gainSum += meter.figures().integratedLufs;
@@ -119,7 +142,10 @@ int main(int argc, char** argv) {
     auto x = [&](double seconds) { return audioSeconds / seconds; };
     std::printf("orvanta-level speed: %s, %.0f s of %s audio at %d Hz (checksum %.3g)\n", input.c_str(), audioSeconds,
                 layoutName(file.layout().layout), rate, gainSum);
-    std::printf("  %-34s %8.1fx real time (%.2f s)\n", "whole job (meters on 2 threads)", whole.speed(), whole.seconds);
+    std::printf("  %-34s %8.1fx real time (%.2f s, CPU %.2f s)\n", "single pass (--single-pass)", onePass.speed(),
+                onePass.seconds, singleCpu);
+    std::printf("  %-34s %8.1fx real time (%.2f s, CPU %.2f s: %.2fx the single pass; %d passes)\n",
+                "whole job, landing", whole.speed(), whole.seconds, wholeCpu, wholeCpu / singleCpu, whole.passes);
     std::printf("  %-34s %8.1fx real time (%.2f s)\n", "engine", x(engine), engine);
     std::printf("  %-34s %8.1fx real time (%.2f s)\n", "decoding", x(decode), decode);
     std::printf("  %-34s %8.1fx real time (%.2f s)\n", "two loudness measurements (CPU)", x(measure), measure);

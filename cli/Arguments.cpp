@@ -63,14 +63,28 @@ std::string helpText() {
     std::string text =
         "Usage: orvanta-level [options] INPUT -o OUTPUT\n"
         "       orvanta-level [options] INPUT... -d OUTDIR\n"
+        "       orvanta-level --check PRESET INPUT...\n"
         "\n"
         "Levels audio files to a target loudness under a true-peak ceiling with the\n"
         "Orvanta engine, removes the engine's latency (the output is aligned with the\n"
-        "input and as long), and reports loudness before and after (EBU R128).\n"
+        "input and as long), and reports loudness before and after (EBU R128) with a\n"
+        "verdict against the delivery preset.\n"
+        "\n"
+        "Landing: the file is measured first, then levelled in passes, each with the\n"
+        "engine's target moved by the previous pass's miss, until the integrated\n"
+        "loudness is within 0.1 LU of the target. Where Max Gain keeps a quiet\n"
+        "programme from reaching it, Max Gain is raised (up to 30 dB) unless it was\n"
+        "given; the report and the JSON say what was changed. A file that cannot land\n"
+        "is not written (exit status 3). The detector starts from the programme's\n"
+        "measured loudness, so room tone before the first words is not lifted. For\n"
+        "speech a trial pass's short-term loudness also gives a ride of the engine's\n"
+        "target (at most 6 dB, smoothed over 2 s), the way an engineer rides the fader\n"
+        "where the words after applause or a louder voice would come out quiet.\n"
         "\n"
         "Files: what libsndfile reads and writes (WAV, WAVE_FORMAT_EXTENSIBLE, FLAC,\n"
         "AIFF, Ogg Vorbis, CAF, W64, RF64, ...). Mono, stereo or 5.1 (FL FR FC LFE\n"
-        "BL BR); a channel map in the file is followed. 8000 to 384000 Hz.\n"
+        "BL BR); a channel map in the file is followed. 8000 to 384000 Hz. ADPCM and\n"
+        "other block codecs are written as 16-bit PCM (they would pad the end).\n"
         "\n"
         "Output:\n"
         "  -o, --output FILE     the levelled file (one input)\n"
@@ -81,17 +95,45 @@ std::string helpText() {
         "      --bits B          8, 16, 24, 32 (integer) or 32f, 64f (float);\n"
         "                        default: as the input\n"
         "      --no-dither       no TPDF dither on integer output of 16 bits or fewer\n"
+        "      --single-pass     one pass with the settings exactly as given: the\n"
+        "                        LADSPA plug-in's output (float bit for bit), no landing\n"
+        "      --no-ride         land without riding the target (speech)\n"
         "\n"
-        "Settings (ranges and clamping as the LADSPA plug-in's controls):\n"
-        "  -p, --preset NAME     start from a delivery preset (default: podcast)\n";
+        "Delivery presets (target, ceiling, the tolerance the verdict allows):\n"
+        "  -p, --preset NAME     start from a preset (default: podcast)\n"
+        "      --check PRESET    measure the inputs against a preset, write nothing;\n"
+        "                        exit status 0 only when every file complies\n";
     for (const Preset& preset : kPresets) {
         char line[512];
-        std::snprintf(line, sizeof line, "      %-10s %.0f LUFS, %.0f dBTP, Max Gain %.0f dB, Freeze %.0f LUFS:\n",
-                      preset.name, static_cast<double>(preset.targetLufs),
-                      static_cast<double>(preset.truePeakDbtp), static_cast<double>(preset.maxGainDb),
-                      static_cast<double>(preset.freezeLufs));
-        text += line + wrap(preset.why, 17);
+        char shortTerm[64] = "";
+        if (!std::isnan(preset.maxShortTermLufs))
+            std::snprintf(shortTerm, sizeof shortTerm, ", short-term <= %.0f LUFS",
+                          static_cast<double>(preset.maxShortTermLufs));
+        std::snprintf(line, sizeof line, "      %-14s %.0f LUFS +-%.1f LU, %.0f dBTP%s; %s;\n",
+                      preset.name, static_cast<double>(preset.targetLufs), static_cast<double>(preset.toleranceLu),
+                      static_cast<double>(preset.truePeakDbtp), shortTerm, materialName(preset.material));
+        char engine[128];
+        std::snprintf(engine, sizeof engine, " Max Gain %.0f dB, Freeze %.0f LUFS.",
+                      static_cast<double>(preset.maxGainDb), static_cast<double>(preset.freezeLufs));
+        text += line + wrap(std::string(preset.why) + "." + engine, 21);
     }
+    text +=
+        "\n"
+        "Levelling style:\n"
+        "      --material M      speech, music or mixed (default: the preset's)\n"
+        "        speech          full correction: every passage and every voice is\n"
+        "                        brought to the target, near and far speakers alike\n"
+        "        music           the dynamics stay: the loudness range (LRA) is kept up\n"
+        "                        to 15 LU; only a wider range is narrowed to it\n"
+        "        mixed           speech over music, magazine shows, films: the range is\n"
+        "                        kept up to 8 LU\n"
+        "      --lra-target LU   the widest loudness range music or mixed keeps\n"
+        "  For music and mixed the leveler corrects the share 1 - LRA target / input LRA\n"
+        "  of each passage's deviation from the programme loudness (none when the\n"
+        "  input's range is within the target), with Input Level set to the measured\n"
+        "  programme loudness and the logarithmic law (Corr Mix Mode 3).\n"
+        "\n"
+        "Engine settings (ranges and clamping as the LADSPA plug-in's controls):\n";
     for (int32_t i = 0; i < kParamCount; ++i) {
         const auto id = static_cast<ParamId>(i);
         const ParamInfo& row = paramTable[i];
@@ -108,9 +150,15 @@ std::string helpText() {
         text += line;
     }
     text +=
+        "  Input Level is the loudness the programme is expected to have: the share of\n"
+        "  the deviation that Correction High and Low leave uncorrected is measured\n"
+        "  from it. Unless given, it is set to the programme's measured loudness; with\n"
+        "  --single-pass (as in the plug-in) set it to that loudness yourself whenever\n"
+        "  a correction is below 100 %, or the output misses the target.\n"
         "\n"
         "Reports:\n"
-        "      --json FILE       write the report's numbers as JSON\n"
+        "      --json FILE       write the report's numbers, the verdict, the passes and\n"
+        "                        what the landing changed as JSON\n"
         "      --plot PATH       draw loudness and gain over time as PNG: a file for one\n"
         "                        input, a folder (one NAME.png per input) for several\n"
         "                        (the JSON file and plots are replaced if they exist)\n"
@@ -118,10 +166,13 @@ std::string helpText() {
         "  -j, --jobs N          files levelled at once (default: number of cores)\n"
         "  -h, --help            this text\n"
         "\n"
-        "Loudness is measured with libebur128; a mono file counts as dual mono, as the\n"
-        "engine measures it (played on two loudspeakers).\n"
+        "Loudness is measured with libebur128 (its histogram mode: memory stays flat\n"
+        "however long the file); a mono file counts as dual mono, as the engine\n"
+        "measures it (played on two loudspeakers).\n"
         "\n"
-        "Exit status: 0 every file levelled, 1 a file failed, 2 usage error;\n"
+        "Exit status: 0 every file levelled (or checked) and compliant, 1 a file\n"
+        "failed, 2 usage error, 3 a file missed its delivery target (not written,\n"
+        "or with --single-pass written but not compliant; --check: not compliant);\n"
         "interrupted by SIGINT or SIGTERM: no output is left behind, and the tool ends\n"
         "by that signal.\n";
     return text;
@@ -132,6 +183,9 @@ ParseOutcome parseArguments(int argc, char** argv, Options& options, std::string
     // Explicit settings apply on top of the preset wherever --preset stands.
     struct Pending { ParamId id; const char* text; double number; };
     std::vector<Pending> pending;
+    // The style options, too, apply on top of the preset's.
+    struct Style { Material material = Material::Speech; bool materialGiven = false; float rangeTargetLu = 0; } style;
+    bool rideOff = false;
     bool optionsEnded = false;
 
     for (int i = 1; i < argc; ++i) {
@@ -163,6 +217,8 @@ ParseOutcome parseArguments(int argc, char** argv, Options& options, std::string
         if (name == "-f" || name == "--force") { options.force = true; continue; }
         if (name == "-q" || name == "--quiet") { options.quiet = true; continue; }
         if (name == "--no-dither") { options.dither = false; continue; }
+        if (name == "--single-pass") { options.singlePass = true; continue; }
+        if (name == "--no-ride") { options.settings.ride = false; rideOff = true; continue; }
         if (name == "-o" || name == "--output") {
             if (!value(text)) return ParseOutcome::UsageError;
             options.outputFile = text;
@@ -196,14 +252,34 @@ ParseOutcome parseArguments(int argc, char** argv, Options& options, std::string
             options.jobs = static_cast<int>(n);
             continue;
         }
-        if (name == "-p" || name == "--preset") {
+        if (name == "-p" || name == "--preset" || name == "--check") {
             if (!value(text)) return ParseOutcome::UsageError;
             const Preset* preset = findPreset(text);
             if (preset == nullptr) {
-                error = std::string("--preset ") + text + ": unknown preset (podcast, streaming, broadcast)";
+                error = name + " " + text + ": unknown preset (" + presetNames() + ")";
                 return ParseOutcome::UsageError;
             }
             options.settings = Settings::fromPreset(*preset);
+            options.checkOnly = options.checkOnly || name == "--check";
+            continue;
+        }
+        if (name == "--material") {
+            if (!value(text)) return ParseOutcome::UsageError;
+            if (!findMaterial(text, style.material)) {
+                error = std::string("--material ") + text + ": use speech, music or mixed";
+                return ParseOutcome::UsageError;
+            }
+            style.materialGiven = true;
+            continue;
+        }
+        if (name == "--lra-target") {
+            if (!value(text)) return ParseOutcome::UsageError;
+            double lu = 0;
+            if (!parseNumber(text, lu) || lu < 1 || lu > 40) {
+                error = std::string("--lra-target ") + text + ": use a loudness range from 1 to 40 LU";
+                return ParseOutcome::UsageError;
+            }
+            style.rangeTargetLu = static_cast<float>(lu);
             continue;
         }
         bool isParameter = false;
@@ -224,9 +300,31 @@ ParseOutcome parseArguments(int argc, char** argv, Options& options, std::string
         return ParseOutcome::UsageError;
     }
     for (const Pending& p : pending) setParameter(options, p.id, p.text, p.number);
+    Settings& settings = options.settings;
+    settings.ride = !rideOff;  // a --preset after --no-ride starts the settings anew
+    if (style.materialGiven) {
+        settings.material = style.material;
+        settings.materialChanged = true;
+        settings.rangeTargetLu = defaultRangeTargetLu(style.material);
+    }
+    if (style.rangeTargetLu > 0) {
+        settings.rangeTargetLu = style.rangeTargetLu;
+        settings.rangeTargetChanged = true;
+    }
 
     if (options.format == "list") return ParseOutcome::Run;  // main lists the formats
     if (options.inputs.empty()) { error = "no input file (see --help)"; return ParseOutcome::UsageError; }
+    if (options.checkOnly) {
+        if (!options.outputFile.empty() || !options.outputDir.empty() || options.singlePass) {
+            error = "--check measures and writes nothing: drop -o, -d and --single-pass";
+            return ParseOutcome::UsageError;
+        }
+        return ParseOutcome::Run;
+    }
+    if (settings.rangeTargetChanged && settings.material == Material::Speech) {
+        error = "--lra-target applies to music and mixed material; speech is corrected fully";
+        return ParseOutcome::UsageError;
+    }
     if (options.outputFile.empty() == options.outputDir.empty()) {
         error = "give either -o OUTPUT (one input) or -d OUTDIR";
         return ParseOutcome::UsageError;

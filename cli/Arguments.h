@@ -2,6 +2,7 @@
 //
 //   orvanta-level [options] INPUT -o OUTPUT
 //   orvanta-level [options] INPUT... -d OUTDIR
+//   orvanta-level --check PRESET INPUT...
 #pragma once
 
 #include <string>
@@ -22,6 +23,8 @@ struct Options {
     std::string jsonFile;
     std::string plotPath;    // a PNG file (one input) or a folder (several)
     int jobs = 0;            // 0: one per core
+    bool singlePass = false; // the plug-in's output: one pass, the settings as given
+    bool checkOnly = false;  // --check: measure and judge, write nothing
     std::vector<std::string> warnings;  // clamped values, for stderr
 };
 

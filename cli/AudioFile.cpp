@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -48,6 +49,24 @@ bool isIntegerSubtype(int subtype, int& bits) {
     }
 }
 
+// Codecs that libsndfile writes in whole blocks: the last one is padded, so
+// the file reads back longer than what was written.
+bool padsLastBlock(int subtype) {
+    switch (subtype) {
+        case SF_FORMAT_IMA_ADPCM:
+        case SF_FORMAT_MS_ADPCM:
+        case SF_FORMAT_GSM610:
+        case SF_FORMAT_VOX_ADPCM:
+        case SF_FORMAT_G721_32:
+        case SF_FORMAT_G723_24:
+        case SF_FORMAT_G723_40:
+        case SF_FORMAT_NMS_ADPCM_16:
+        case SF_FORMAT_NMS_ADPCM_24:
+        case SF_FORMAT_NMS_ADPCM_32: return true;
+        default: return false;
+    }
+}
+
 mode_t creationMode() {
     // Read once, before any job thread starts: umask() can only be read by
     // setting it.
@@ -57,6 +76,27 @@ mode_t creationMode() {
         return static_cast<mode_t>(0666 & ~mask);
     }();
     return mode;
+}
+
+// The name pattern of the temporary file beside `path`, ".NAME.orvanta-XXXXXX"
+// for mkstemp. NAME is cut (at a character boundary) so that the pattern
+// stays within the folder's longest name even when `path` uses all of it.
+std::vector<char> temporaryPattern(const std::string& path) {
+    static const std::string kSuffix = ".orvanta-XXXXXX";
+    const std::string dir = dirName(path);
+    long longestName = pathconf(dir.c_str(), _PC_NAME_MAX);
+    if (longestName <= 0) longestName = NAME_MAX;
+    std::string name = baseName(path);
+    const size_t room = static_cast<size_t>(longestName) - 1 - kSuffix.size();  // 1: the leading dot
+    if (name.size() > room) {
+        size_t cut = room;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;  // UTF-8 continuation
+        name.resize(cut);
+    }
+    const std::string pattern = dir + "/." + name + kSuffix;
+    std::vector<char> text(pattern.begin(), pattern.end());
+    text.push_back('\0');
+    return text;
 }
 
 }  // namespace
@@ -89,14 +129,42 @@ std::string checkOutputFolder(const std::string& dir) {
 // ---------------------------------------------------------------- input
 
 InputFile::InputFile(const std::string& path) : path_(path) {
+    // Opened by descriptor: libsndfile copies a path into a fixed buffer and
+    // refuses long ones, and the checks below then see the file we read.
+    // O_NONBLOCK keeps a named pipe from blocking the open; reads block again.
+    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) {
+        if (errno == EACCES || errno == EPERM) throw FileError{path + ": cannot read it (" + causeOf(errno) + ")"};
+        throw FileError{path + ": " + causeOf(errno)};
+    }
+    fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    // A refusal after this point must not keep the descriptor or the handle:
+    // a batch of many refused files would run out of descriptors.
+    try {
+        openAudio();
+    } catch (...) {
+        release();
+        throw;
+    }
+}
+
+void InputFile::release() {
+    if (file_) sf_close(file_);
+    file_ = nullptr;
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+}
+
+void InputFile::openAudio() {
+    const std::string& path = path_;
     struct stat st;
-    if (stat(path.c_str(), &st) != 0) throw FileError{path + ": " + causeOf(errno)};
+    if (fstat(fd_, &st) != 0) throw FileError{path + ": " + causeOf(errno)};
     if (S_ISDIR(st.st_mode)) throw FileError{path + ": is a folder, not an audio file"};
     device_ = st.st_dev;
     inode_ = st.st_ino;
-    if (access(path.c_str(), R_OK) != 0) throw FileError{path + ": cannot read it (" + causeOf(errno) + ")"};
+    regular_ = S_ISREG(st.st_mode);
 
-    file_ = sf_open(path.c_str(), SFM_READ, &info_);
+    file_ = sf_open_fd(fd_, SFM_READ, &info_, SF_FALSE);
     if (file_ == nullptr) {
         const int code = sf_error(nullptr);
         if (code == SF_ERR_UNRECOGNISED_FORMAT)
@@ -143,9 +211,7 @@ InputFile::InputFile(const std::string& path) : path_(path) {
     closer.accepted = true;
 }
 
-InputFile::~InputFile() {
-    if (file_) sf_close(file_);
-}
+InputFile::~InputFile() { release(); }
 
 int64_t InputFile::read(float* interleaved, int64_t frames) {
     const sf_count_t got = sf_readf_float(file_, interleaved, frames);
@@ -302,6 +368,13 @@ SampleEncoding chooseEncoding(int inputFormat, int channels, int rate, const std
                 : bits == "32f" ? SF_FORMAT_FLOAT
                 : SF_FORMAT_DOUBLE;
     }
+    // A block codec would make the output longer than the input: such
+    // inputs are written as 16-bit PCM (these codecs hold no more).
+    int replacedSubtype = 0;
+    if (bits.empty() && padsLastBlock(subtype)) {
+        replacedSubtype = subtype;
+        subtype = SF_FORMAT_PCM_16;
+    }
     SF_INFO probe{};
     probe.channels = channels;
     probe.samplerate = rate;
@@ -321,6 +394,7 @@ SampleEncoding chooseEncoding(int inputFormat, int channels, int rate, const std
                         std::to_string(channels) + " channels at " + std::to_string(rate) + " Hz"};
     SampleEncoding encoding;
     encoding.format = probe.format;
+    encoding.replacedSubtype = replacedSubtype;
     const int chosenSubtype = probe.format & SF_FORMAT_SUBMASK;
     isIntegerSubtype(chosenSubtype, encoding.integerBits);
     encoding.isFloat = chosenSubtype == SF_FORMAT_FLOAT || chosenSubtype == SF_FORMAT_DOUBLE;
@@ -335,9 +409,7 @@ OutputFile::OutputFile(const std::string& path, const SampleEncoding& encoding, 
     const std::string dir = dirName(path);
     const std::string folderProblem = checkOutputFolder(dir);
     if (!folderProblem.empty()) throw FileError{path + ": " + folderProblem};
-    std::string pattern = dir + "/." + baseName(path) + ".orvanta-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
+    std::vector<char> name = temporaryPattern(path);
     fd_ = mkstemp(name.data());
     if (fd_ < 0) throw FileError{path + ": cannot create a file in " + dir + " (" + causeOf(errno) + ")"};
     tempPath_ = name.data();
@@ -457,9 +529,7 @@ void writeFileAtomically(const std::string& path, const std::string& contents) {
     struct stat st;
     if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
         throw FileError{path + ": is not a regular file; orvanta-level writes files only"};
-    std::string pattern = dir + "/." + baseName(path) + ".orvanta-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
+    std::vector<char> name = temporaryPattern(path);
     const int fd = mkstemp(name.data());
     if (fd < 0) throw FileError{path + ": cannot create it (" + causeOf(errno) + ")"};
     fchmod(fd, creationMode());

@@ -53,9 +53,11 @@ public:
     const int* channelMap() const { return map_; }
     dev_t device() const { return device_; }
     ino_t inode() const { return inode_; }
+    bool isRegularFile() const { return regular_; }  // can be read again from the start
 
 private:
     std::string path_;
+    int fd_ = -1;
     SNDFILE* file_ = nullptr;
     SF_INFO info_{};
     ChannelLayout layout_;
@@ -65,6 +67,9 @@ private:
     int64_t framesRead_ = 0;
     dev_t device_ = 0;
     ino_t inode_ = 0;
+    bool regular_ = false;
+    void openAudio();
+    void release();
 };
 
 // How output samples are stored.
@@ -73,6 +78,7 @@ struct SampleEncoding {
     int integerBits = 0;    // 8..32 for linear integer subtypes, else 0
     bool isFloat = false;   // FLOAT or DOUBLE: the engine's samples as they are
     bool dither = false;    // TPDF on integers of 16 bits or fewer
+    int replacedSubtype = 0;  // the input's block codec, written as 16-bit PCM instead
 };
 
 // The output format for an input format and the --format / --bits options;

@@ -18,6 +18,12 @@ public:
     // Planar buffers in the engine's channel order.
     void process(const float* const* inputs, float* const* outputs, int32_t frames);
     uint32_t latency() const { return core_->latency(); }
+    // Before the first process(): the detector starts at the programme's
+    // measured loudness (see LevelerCore::startDetectorAt).
+    void startDetectorAt(float lufs) { core_->startDetectorAt(lufs); }
+    // Between process() calls, as a host automates Target Level (within its
+    // range, as the control's).
+    void setTargetLevel(float lufs) { core_->setPlain(ParamId::TargetLevel, lufs); }
 
     // Meters, read between process() calls; reading never changes the audio.
     float levelerGain() const { return core_->levelerGain(); }

@@ -37,9 +37,13 @@ std::string progressLine(const JobRequest& request, const JobProgress& p) {
     for (int i = 0; i < filled; ++i) bar[static_cast<size_t>(i)] = '#';
     std::string name = baseName(request.input);
     if (name.size() > 28) name = name.substr(0, 25) + "...";
+    // Measuring, then the passes over the engine, each from 0 to 100 %.
+    const int pass = p.pass.load();
+    char stage[16] = "measure";
+    if (pass > 0) std::snprintf(stage, sizeof stage, "pass %d", pass);
     char text[256];
-    std::snprintf(text, sizeof text, "%-28s [%s] %3.0f%%  %s elapsed  %5.1fx  %s left", name.c_str(), bar.c_str(),
-                  fraction * 100.0, clock(elapsed).c_str(), speed, clock(left).c_str());
+    std::snprintf(text, sizeof text, "%-28s %-7s [%s] %3.0f%%  %s elapsed  %5.1fx  %s left", name.c_str(), stage,
+                  bar.c_str(), fraction * 100.0, clock(elapsed).c_str(), speed, clock(left).c_str());
     return text;
 }
 

@@ -1,6 +1,9 @@
 // One file levelled from start to end: open and check the input, check the
-// destination, run the engine in fixed chunks with the latency removed,
-// measure input and output, write atomically, and draw the plot.
+// destination, measure the programme and land it on its target in passes
+// over the engine (see Landing.h; one pass with --single-pass), each run in
+// fixed chunks with the latency removed, measure input and output, judge
+// the result, write atomically, and draw the plot. With --check the file is
+// only measured and judged.
 #pragma once
 
 #include <sys/types.h>
@@ -13,6 +16,7 @@
 #include <vector>
 
 #include "Arguments.h"
+#include "Landing.h"
 #include "Loudness.h"
 
 struct JobRequest {
@@ -32,6 +36,7 @@ struct JobProgress {
     std::atomic<int64_t> framesDone{0};
     std::atomic<int64_t> framesTotal{0};
     std::atomic<int> rateHz{0};
+    std::atomic<int> pass{0};  // 0: measuring the input; then the engine's passes
     std::chrono::steady_clock::time_point start;  // written before state = Running
 };
 
@@ -51,7 +56,15 @@ struct JobResult {
     std::string error;  // names the file and the cause
     std::string warning;
 
-    Settings settings;
+    Settings settings;   // as asked: the preset and the options
+    EngineSetup engine;  // what the engine ran with for the written file
+    std::vector<SettingChange> changes;
+    int passes = 0;      // over the engine, the written one included
+    double largestRideDb = 0;  // the ride's largest move of the target (speech)
+    bool checkOnly = false, singlePass = false;
+    DeliverySpec spec;
+    Verdict verdict;
+    bool missed = false;  // the delivery target was missed (not written, or --single-pass/--check: judged so)
     Layout layout = Layout::Stereo;
     int channels = 0;
     int rateHz = 0;

@@ -7,10 +7,17 @@
 
 #include "AudioFile.h"
 
-LoudnessMeter::LoudnessMeter(const ChannelLayout& layout, int rate, int64_t stepFrames)
-    : channels_(layout.channels), stepFrames_(stepFrames) {
-    state_ = ebur128_init(static_cast<unsigned>(layout.channels), static_cast<unsigned long>(rate),
-                          EBUR128_MODE_S | EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK);
+LoudnessMeter::LoudnessMeter(const ChannelLayout& layout, int rate, const MeterChoice& choice)
+    : channels_(layout.channels), choice_(choice), maxShortTerm_(-HUGE_VAL) {
+    const int64_t hundredMs = std::max<int64_t>(1, rate / 10);
+    // Readings every 100 ms block; the series takes every n-th.
+    step_ = hundredMs;
+    if (choice.seriesStepFrames > 0) stepsPerPoint_ = std::max<int64_t>(1, choice.seriesStepFrames / step_);
+    int mode = EBUR128_MODE_I | EBUR128_MODE_HISTOGRAM;
+    if (choice.range) mode |= EBUR128_MODE_LRA;
+    if (choice.truePeak) mode |= EBUR128_MODE_TRUE_PEAK;
+    if (choice.maxShortTerm || choice.seriesStepFrames > 0) mode |= EBUR128_MODE_S;
+    state_ = ebur128_init(static_cast<unsigned>(layout.channels), static_cast<unsigned long>(rate), mode);
     if (state_ == nullptr) throw FileError{"out of memory for the loudness meter"};
     if (layout.layout == Layout::Mono) {
         ebur128_set_channel(state_, 0, EBUR128_DUAL_MONO);
@@ -30,17 +37,38 @@ LoudnessMeter::~LoudnessMeter() {
 }
 
 void LoudnessMeter::add(const float* interleaved, int64_t frames) {
+    const bool readings = choice_.maxShortTerm || choice_.seriesStepFrames > 0;
+    if (!readings) {
+        ebur128_add_frames_float(state_, interleaved, static_cast<size_t>(frames));
+        return;
+    }
     while (frames > 0) {
-        const int64_t n = std::min(frames, stepFrames_ - intoStep_);
+        const int64_t n = std::min(frames, step_ - intoStep_);
         ebur128_add_frames_float(state_, interleaved, static_cast<size_t>(n));
         interleaved += n * channels_;
         frames -= n;
         intoStep_ += n;
-        if (intoStep_ == stepFrames_) {
+        if (intoStep_ == step_) {
             intoStep_ = 0;
-            double lufs = -HUGE_VAL;
-            ebur128_loudness_shortterm(state_, &lufs);
-            shortTerm_.push_back(static_cast<float>(lufs));
+            // The short-term loudness is the mean power of the last thirty
+            // 100 ms blocks: each reading measures only its own block
+            // (libebur128's short-term reading sums all 3 s every time).
+            double blockLufs = -HUGE_VAL;
+            ebur128_loudness_window(state_, kBlockMs, &blockLufs);
+            const double power = std::isfinite(blockLufs) ? std::pow(10.0, (blockLufs + 0.691) / 10.0) : 0.0;
+            windowPower_ += power - blockPowers_[ringPos_];
+            blockPowers_[ringPos_] = power;
+            ringPos_ = (ringPos_ + 1) % kBlocksPerWindow;
+            ++steps_;
+            // The sum drifts by rounding; it is summed anew once a window.
+            if (ringPos_ == 0) {
+                windowPower_ = 0.0;
+                for (double p : blockPowers_) windowPower_ += p;
+            }
+            const double mean = windowPower_ / kBlocksPerWindow;
+            const double lufs = mean > 0.0 ? 10.0 * std::log10(mean) - 0.691 : -HUGE_VAL;
+            if (choice_.maxShortTerm && std::isfinite(lufs)) maxShortTerm_ = std::max(maxShortTerm_, lufs);
+            if (stepsPerPoint_ > 0 && steps_ % stepsPerPoint_ == 0) shortTerm_.push_back(static_cast<float>(lufs));
         }
     }
 }
@@ -48,7 +76,10 @@ void LoudnessMeter::add(const float* interleaved, int64_t frames) {
 LoudnessFigures LoudnessMeter::figures() const {
     LoudnessFigures f;
     ebur128_loudness_global(state_, &f.integratedLufs);
-    ebur128_loudness_range(state_, &f.rangeLu);
+    if (choice_.range) ebur128_loudness_range(state_, &f.rangeLu);
+    f.maxShortTermLufs = maxShortTerm_;
+    f.truePeakDbtp = -HUGE_VAL;
+    if (!choice_.truePeak) return f;
     double peak = 0.0;
     for (int c = 0; c < channels_; ++c) {
         double p = 0.0;
@@ -59,8 +90,8 @@ LoudnessFigures LoudnessMeter::figures() const {
     return f;
 }
 
-BackgroundMeter::BackgroundMeter(const ChannelLayout& layout, int rate, int64_t stepFrames)
-    : meter_(layout, rate, stepFrames), channels_(layout.channels), thread_(&BackgroundMeter::run, this) {}
+BackgroundMeter::BackgroundMeter(const ChannelLayout& layout, int rate, const MeterChoice& choice)
+    : meter_(layout, rate, choice), channels_(layout.channels), thread_(&BackgroundMeter::run, this) {}
 
 BackgroundMeter::~BackgroundMeter() {
     {

@@ -1,8 +1,13 @@
 // EBU R128 measurement of a stream of interleaved frames with libebur128:
-// integrated loudness, loudness range, maximum true peak, and the short-term
-// loudness every 100 ms for the plot.
+// integrated loudness, loudness range, maximum true peak, the largest
+// short-term loudness, and the short-term loudness series for the plot.
+//
+// The meter keeps its gating blocks in libebur128's histogram (0.1 LU bins
+// from -70 to +30 LUFS), so its memory stays the same however long the
+// programme: each block counts at its bin's centre energy.
 #pragma once
 
+#include <array>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -17,16 +22,26 @@
 struct LoudnessFigures {
     double integratedLufs = 0;  // -inf when every block is gated out (silence)
     double rangeLu = 0;
-    double truePeakDbtp = 0;    // -inf for digital silence
+    double truePeakDbtp = 0;    // -inf for digital silence (or not measured)
+    double maxShortTermLufs = 0;  // -inf when not measured
+};
+
+// What a meter measures beyond integrated loudness and loudness range; the
+// true-peak meter costs several times the rest, so a pass that needs no
+// peak leaves it out.
+struct MeterChoice {
+    bool truePeak = true;
+    bool range = true;             // the loudness range (3 s of sums every second)
+    bool maxShortTerm = false;    // every 100 ms, as delivery limits are read
+    int64_t seriesStepFrames = 0;  // short-term series for the plot; 0: none
 };
 
 class LoudnessMeter {
 public:
     // `fileMap` is the file's channel order (engineToFile of its layout): the
     // LFE is left out and the back channels weigh 1.41, mono counts as dual
-    // mono (as the engine measures it). `stepFrames` is the spacing of the
-    // short-term series.
-    LoudnessMeter(const ChannelLayout& layout, int rate, int64_t stepFrames);  // throws FileError
+    // mono (as the engine measures it).
+    LoudnessMeter(const ChannelLayout& layout, int rate, const MeterChoice& choice);  // throws FileError
     ~LoudnessMeter();
     LoudnessMeter(const LoudnessMeter&) = delete;
     LoudnessMeter& operator=(const LoudnessMeter&) = delete;
@@ -39,8 +54,16 @@ public:
 private:
     ebur128_state* state_ = nullptr;
     int channels_;
-    int64_t stepFrames_;
-    int64_t intoStep_ = 0;
+    MeterChoice choice_;
+    static constexpr unsigned long kBlockMs = 100;
+    static constexpr int kBlocksPerWindow = 30;  // 3 s
+    int64_t step_;  // frames of one 100 ms block
+    int64_t stepsPerPoint_ = 0;  // readings per series point
+    int64_t intoStep_ = 0, steps_ = 0;
+    double maxShortTerm_;
+    double blockPowers_[kBlocksPerWindow] = {};
+    double windowPower_ = 0.0;
+    int ringPos_ = 0;
     std::vector<float> shortTerm_;
 };
 
@@ -50,7 +73,7 @@ private:
 // every frame is measured. The destructor stops and joins the thread.
 class BackgroundMeter {
 public:
-    BackgroundMeter(const ChannelLayout& layout, int rate, int64_t stepFrames);  // throws FileError
+    BackgroundMeter(const ChannelLayout& layout, int rate, const MeterChoice& choice);  // throws FileError
     ~BackgroundMeter();
     BackgroundMeter(const BackgroundMeter&) = delete;
     BackgroundMeter& operator=(const BackgroundMeter&) = delete;

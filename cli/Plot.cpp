@@ -218,7 +218,10 @@ void drawPlot(const JobResult& r, const std::string& path) {
         text(cr, kLeftPx, y, line);
         cairo_set_font_size(cr, 13);
     };
-    fitted(52, describeSettings(r.settings, r.layout));
+    // The settings the engine ran with (the landing moves some of them).
+    Settings engine = r.settings;
+    for (int32_t i = 0; i < kParamCount; ++i) engine.values[i] = r.engine.values[i];
+    fitted(52, describeSettings(engine, r.layout));
     auto level = [](double v) {
         char t[16];
         if (std::isfinite(v)) std::snprintf(t, sizeof t, "%.1f", v);

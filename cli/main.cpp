@@ -1,9 +1,10 @@
 // orvanta-level: levels audio files with the Orvanta engine, reports their
 // loudness before and after, and draws it.
 //
-// Exit status: 0 when every file was levelled, 1 when any failed, 2 for a
-// usage error; on SIGINT or SIGTERM the jobs remove their temporary files and
-// the tool ends by the same signal.
+// Exit status: 0 when every file was levelled (or checked) and complies, 1
+// when any failed, 2 for a usage error, 3 when a file missed its delivery
+// target (and none failed); on SIGINT or SIGTERM the jobs remove their
+// temporary files and the tool ends by the same signal.
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,9 +39,13 @@ void installSignalHandlers() {
     signal(SIGXFSZ, SIG_IGN);
 }
 
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitMissed = 3;
+
 int usageError(const std::string& message) {
     std::fprintf(stderr, "orvanta-level: %s\n", message.c_str());
-    return 2;
+    return kExitUsage;
 }
 
 std::string stem(const std::string& name) {
@@ -115,7 +120,9 @@ int main(int argc, char** argv) {
         request.input = input;
         request.options = &options;
         request.inputIds = &inputIds;
-        if (batch) {
+        if (options.checkOnly) {
+            // measured only: no output, no plot
+        } else if (batch) {
             std::string name = baseName(input);
             if (!options.format.empty())
                 name = stem(name) + "." + extensionOf(majorFormatByName(options.format) | subtypeImpliedBy(options.format));
@@ -123,10 +130,11 @@ int main(int argc, char** argv) {
         } else {
             request.output = options.outputFile;
         }
-        if (!options.plotPath.empty())
+        if (!options.plotPath.empty() && !options.checkOnly)
             request.plotFile = plotIntoFolder ? options.plotPath + "/" + stem(baseName(input)) + ".png" : options.plotPath;
         const auto previous = claimed.find(request.output);
-        if (previous != claimed.end())
+        if (options.checkOnly) {
+        } else if (previous != claimed.end())
             request.refusal = request.output + ": also the output of " + previous->second + "; not levelled twice";
         else
             claimed[request.output] = input;
@@ -158,8 +166,11 @@ int main(int argc, char** argv) {
         return 128 + signal;
     }
 
-    bool allOk = true;
-    for (const JobResult& r : results) allOk = allOk && r.ok;
+    bool allOk = true, anyMissed = false;
+    for (const JobResult& r : results) {
+        allOk = allOk && (r.ok || r.missed);
+        anyMissed = anyMissed || r.missed;
+    }
     if (!options.quiet) {
         bool first = true;
         for (const JobResult& r : results) {
@@ -186,5 +197,5 @@ int main(int argc, char** argv) {
         sigaction(late, &action, nullptr);
         raise(late);
     }
-    return allOk ? 0 : 1;
+    return !allOk ? kExitFailed : anyMissed ? kExitMissed : 0;
 }

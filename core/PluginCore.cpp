@@ -175,6 +175,11 @@ void PluginCore::reset() {
 
 uint32_t PluginCore::latency() const { return mainEngine().latency(); }
 
+void PluginCore::startDetectorAt(float lufs) {
+    applyPendingChanges();  // a gain-law change after the start would restart the detector
+    mainEngine().startDetectorAt(lufs);
+}
+
 // ---------------------------------------------------------------- meters
 
 void PluginCore::beginMeterBlock() {

@@ -100,6 +100,11 @@ public:
     void reset();
     // Frames between an input frame and its output, at the current rate.
     uint32_t latency() const;
+    // Offline front ends, before the first block: the waiting changes are
+    // applied, then the main engine's detector starts as in a pause of a
+    // programme at `lufs` (LevelerCore::startDetectorAt). The plug-ins never
+    // call it.
+    void startDetectorAt(float lufs);
 
     // ---- meters ----
     struct Meters {

@@ -1,15 +1,12 @@
-// K-weighting filter and loudness detector: per detector channel, a running
-// estimate of the channel's loudness power, self-calibrated toward the mean
-// K-weighted square.
-#include <cmath>
+// The detector's filter design, its start levels and its frame-by-frame step.
+#include "Detector.h"
 
-#include "LevelerCore.h"
-#include "Math.h"
 #include "DetectorConstants.h"
-#include "Numerics.h"
+#include "Math.h"
 
-using namespace orvanta;
-using namespace orvanta::detector;
+namespace orvanta {
+
+using namespace detector;
 
 namespace {
 
@@ -23,7 +20,7 @@ inline float finiteProbe(float x) { return x - x; }
 
 }  // namespace
 
-void LevelerCore::designKWeighting(float rate) {
+void DetectorSettings::designKWeighting(float rate) {
     const double fs = rate;
     const double k = orvanta::tan(kShelfPiFreq / fs);
     const double s = k * kSqrt2;
@@ -41,39 +38,22 @@ void LevelerCore::designKWeighting(float rate) {
     highPassA2 = static_cast<float>((1.0 - 2.0 * k2 + k2 * k2) / a0hp);
 }
 
-void LevelerCore::initDetector() {
-    if (holdCount != 0) return;  // only a fresh engine takes start levels
-
-    // Start level: the channel power at which the low-level branch of the
-    // gain law gives exactly maxGain, scaled by the channel's share.
-    float start;
-    if (!lowUsesLogLaw) {
-        const double headroom = std::max(1e-8, static_cast<double>(maxGain) - lowLinearOffset);
-        const float q = static_cast<float>(lowLinearScale / headroom);
-        start = q * (q * channelShare);
-    } else if (lowLogSlope < 0.0) {
-        const float lnMaxGain = orvanta::log(maxGain);  // single-precision logarithm
-        start = static_cast<float>(orvanta::exp((lnMaxGain - lowLogOffset) / lowLogSlope) * channelShare);
-    } else {
-        start = kTinyLevel;
-    }
-    if (start == 0.0f) start = kTinyLevel;
-
-    for (int d = 0; d < kDetectorChannels; ++d) {
-        fastPower[d] = heldPower[d] = slowPower[d] = kPower[d] = start;
-        calibrationTarget[d] = calibration[d] = 1.0f;
-        startupCount[d] = static_cast<int32_t>(sampleRate);
+void DetectorState::start(float power, float sampleRate) {
+    for (DetectorChannel& c : channel) {
+        c.fastPower = c.heldPower = c.slowPower = c.kPower = power;
+        c.calibrationTarget = c.calibration = 1.0f;
+        c.startupCount = static_cast<int32_t>(sampleRate);  // start-up lasts at most a second of signal
     }
     antiDenormal = kTinyLevel;
 }
 
-float LevelerCore::detectChannel(int d, float x, bool& rejected) {
+float DetectorChannel::step(const DetectorSettings& s, float input, bool& rejected) {
     // 1.-3. K-weighting in single precision, direct form II, high-pass first.
-    const float u = x + antiDenormal;
-    const float v = (highPassState1[d] * highPassA1 + u) - highPassState2[d] * highPassA2;
-    const float yh = (v + highPassState2[d]) - (highPassState1[d] + highPassState1[d]);
-    const float w = (shelfState1[d] * shelfA1 + yh) - shelfState2[d] * shelfA2;
-    const float yk = (w * shelfB0 + shelfState2[d] * shelfB2) - shelfState1[d] * shelfB1;
+    const float u = input;
+    const float v = (highPassState1 * s.highPassA1 + u) - highPassState2 * s.highPassA2;
+    const float yh = (v + highPassState2) - (highPassState1 + highPassState1);
+    const float w = (shelfState1 * s.shelfA1 + yh) - shelfState2 * s.shelfA2;
+    const float yk = (w * s.shelfB0 + shelfState2 * s.shelfB2) - shelfState1 * s.shelfB1;
 
     // 4. Two blends of the K-weighted and the high-passed power.
     const float ek = yk * yk;
@@ -84,76 +64,77 @@ float LevelerCore::detectChannel(int d, float x, bool& rejected) {
 
     // The channel power is the louder of the held and the fast level,
     // divided by the calibration.
-    auto calibratedPower = [this, d](float level) {
-        return static_cast<float>(static_cast<double>(level) / calibration[d]);
+    auto calibratedPower = [this](float level) {
+        return static_cast<float>(static_cast<double>(level) / calibration);
     };
-    auto currentLevel = [this, d] { return heldPower[d] > fastPower[d] ? heldPower[d] : fastPower[d]; };
+    auto currentLevel = [this] { return heldPower > fastPower ? heldPower : fastPower; };
 
     // A sample that drives the filter or its square out of range (NaN,
     // infinity, or a finite value whose square overflows) cannot be
     // measured: the channel's filter restarts from silence and its levels
     // hold, so the detector keeps working on the samples that follow.
     if (finiteProbe(v) + finiteProbe(w) + finiteProbe(pA) + finiteProbe(pB) != 0.0f) {
-        highPassState1[d] = highPassState2[d] = 0.0f;
-        shelfState1[d] = shelfState2[d] = 0.0f;
+        highPassState1 = highPassState2 = 0.0f;
+        shelfState1 = shelfState2 = 0.0f;
         rejected = true;
         return calibratedPower(currentLevel());
     }
-    highPassState2[d] = highPassState1[d];
-    highPassState1[d] = v;
-    shelfState2[d] = shelfState1[d];
-    shelfState1[d] = w;
+    highPassState2 = highPassState1;
+    highPassState1 = v;
+    shelfState2 = shelfState1;
+    shelfState1 = w;
 
     // 5. Fast level (0.1 s), gated at -70 dB.
-    if (static_cast<double>(pA) > kFastGatePower) fastPower[d] = onePole(fastPower[d], pA, coef100ms);
+    if (static_cast<double>(pA) > kFastGatePower) fastPower = onePole(fastPower, pA, s.coef100ms);
 
     // 6. Slow level (0.5 s); a gap is a power more than 6 dB under it.
-    const float gapRef = slowPower[d] * 0.25f;
-    slowPower[d] = onePole(slowPower[d], pB, coef500ms);
+    const float gapRef = slowPower * 0.25f;
+    slowPower = onePole(slowPower, pB, s.coef500ms);
 
     // 7. Held level with gap hold and freeze.
-    const float fast = fastPower[d];
-    const float slow = slowPower[d];
-    if (pB > heldPower[d]) {
-        if (fast > freezeThreshold || fast > heldPower[d] || slow > freezeThreshold)
-            heldPower[d] = onePole(heldPower[d], pB, coef500ms);
-        gapCount[d] = 1;
-    } else if (gapCount[d] < gapHoldLength) {
+    const float fast = fastPower;
+    const float slow = slowPower;
+    const float threshold = s.freezeThreshold;
+    if (pB > heldPower) {
+        if (fast > threshold || fast > heldPower || slow > threshold)
+            heldPower = onePole(heldPower, pB, s.coef500ms);
+        gapCount = 1;
+    } else if (gapCount < s.gapHoldLength) {
         if (pB < gapRef) {
-            ++gapCount[d];
-        } else if (fast > freezeThreshold) {
-            heldPower[d] = onePole(heldPower[d], pB, coef500ms);
+            ++gapCount;
+        } else if (fast > threshold) {
+            heldPower = onePole(heldPower, pB, s.coef500ms);
         }
-    } else if (fast > freezeThreshold) {
+    } else if (fast > threshold) {
         const float releaseGoal = kHeldReleaseFactor * pB;
-        if (heldPower[d] >= releaseGoal) heldPower[d] = onePole(heldPower[d], releaseGoal, coef500ms);
+        if (heldPower >= releaseGoal) heldPower = onePole(heldPower, releaseGoal, s.coef500ms);
     }
 
     // 8.
     const float level = currentLevel();
 
     // 9. Calibration toward the mean K-weighted square, outside the freeze.
-    if (slow > freezeThreshold || fast > freezeThreshold) {
-        kPower[d] = onePole(kPower[d], ek, coef800ms);
-        const float ratio = static_cast<float>(static_cast<double>(level) / kPower[d]);
-        if (startupCount[d] == 0) {
+    if (slow > threshold || fast > threshold) {
+        kPower = onePole(kPower, ek, s.coef800ms);
+        const float ratio = static_cast<float>(static_cast<double>(level) / kPower);
+        if (startupCount == 0) {
             if (ratio > kCalibrationFloor) {
-                calibrationTarget[d] = onePole(calibrationTarget[d], ratio, coef8s);
-                if (calibrationTarget[d] > kCalibrationCap) calibrationTarget[d] = kCalibrationCap;
+                calibrationTarget = onePole(calibrationTarget, ratio, s.coef8s);
+                if (calibrationTarget > kCalibrationCap) calibrationTarget = kCalibrationCap;
             } else {
-                calibrationTarget[d] = onePole(calibrationTarget[d], kCalibrationFloor, coef8s);
+                calibrationTarget = onePole(calibrationTarget, kCalibrationFloor, s.coef8s);
             }
-            calibration[d] = onePole(calibration[d], calibrationTarget[d], coef800ms);
-        } else if (kPower[d] > kStartupMinKPower) {
+            calibration = onePole(calibration, calibrationTarget, s.coef800ms);
+        } else if (kPower > kStartupMinKPower) {
             const float capped = ratio < kStartupRatioCap ? ratio : kStartupRatioCap;
-            if (capped > calibration[d]) {
-                calibration[d] = onePole(calibration[d], capped, coef500ms);
-                calibrationTarget[d] = calibration[d];
+            if (capped > calibration) {
+                calibration = onePole(calibration, capped, s.coef500ms);
+                calibrationTarget = calibration;
             }
-            if (calibration[d] > kStartupEndCalibration || capped < 1.0f)
-                startupCount[d] = 0;
+            if (calibration > kStartupEndCalibration || capped < 1.0f)
+                startupCount = 0;
             else
-                --startupCount[d];
+                --startupCount;
         }
     }
 
@@ -161,13 +142,4 @@ float LevelerCore::detectChannel(int d, float x, bool& rejected) {
     return calibratedPower(level);
 }
 
-// The detector pass, compiled for the baseline instruction set and for AVX2
-// (DetectorPass.inc); both give the same bits, AVX2 only needs fewer
-// instructions.
-void LevelerCore::detectPass(int first, int lanes, const float* const* in, float* const* admitted,
-                             int32_t n) {
-    if (useAvx2)
-        detectPassAvx2(first, lanes, in, admitted, n);
-    else
-        detectPassBaseline(first, lanes, in, admitted, n);
-}
+}  // namespace orvanta

@@ -1,22 +1,20 @@
-// Gain law and look-ahead delay: the programme power becomes the leveler
-// gain, which scales the input delayed by 34 ms.
-#include <cmath>
-#include <cstring>
-#include <emmintrin.h>
+// The gain law's selection, its coefficients and its frame-by-frame gain.
+#include "GainLaw.h"
 
-#include "LevelerCore.h"
+#include <algorithm>
+#include <cmath>
+
 #include "Math.h"
-#include "LogLawPass.h"
 #include "Numerics.h"
 
-using namespace orvanta;
+namespace orvanta {
 
 namespace {
 // A correction at or below this counts as zero.
 constexpr double kZeroCorrection = 1e-8;
 }  // namespace
 
-void LevelerCore::updateMixMode() {
+void GainLaw::selectLaws() {
     if (correctionHigh > kZeroCorrection || correctionLow > kZeroCorrection) {
         staticGainMode = 0;
         // A log-law branch at 100 % correction keeps the linear law: both give
@@ -44,10 +42,9 @@ void LevelerCore::updateMixMode() {
         staticGainMode = 1;
         highUsesLogLaw = lowUsesLogLaw = 0;
     }
-    updateGainLaw();
 }
 
-void LevelerCore::updateGainLaw() {
+void GainLaw::deriveCoefficients() {
     // Uncorrected share of the gain, target - input, as a natural-log exponent.
     const double fixedExponent = static_cast<double>(targetLevel - inputLevel) * kLn10Over20;
 
@@ -78,10 +75,9 @@ void LevelerCore::updateGainLaw() {
         if (maxGain < staticGain) staticGain = maxGain;
     }
     lastLawPower = -1.0;  // the law changed: no power has its gain yet
-    initDetector();
 }
 
-float LevelerCore::lawGain(double programmePower) const {
+float GainLaw::gainFor(double programmePower) const {
     double gain;
     if (programmePower > inputPower) {
         gain = highUsesLogLaw
@@ -95,53 +91,22 @@ float LevelerCore::lawGain(double programmePower) const {
     return rounded > maxGain ? maxGain : rounded;
 }
 
-void LevelerCore::computeLevelerGain(double programmePower) {
-    levelerGain = lawGain(programmePower);
-    antiDenormal = -antiDenormal;
-}
-
-namespace {
-typedef double PowerPair __attribute__((vector_size(16)));
-typedef int64_t PowerMask __attribute__((vector_size(16)));
-}  // namespace
-
-void LevelerCore::levelerGainPass(int32_t n) {
-    // No frame depends on another here: the square roots, divisions and
-    // logarithms of consecutive frames overlap.
-    //
-    // The linear law two frames at a time: the lane-wise square root and
-    // division are the scalar IEEE operations, so each lane gives
-    // lawGain's bits. Frames whose branch takes the log law follow below.
-    const bool anyLog = highUsesLogLaw || lowUsesLogLaw;
-    if (!(highUsesLogLaw && lowUsesLogLaw)) {
-        const PowerPair threshold = PowerPair{} + inputPower;
-        const PowerPair highScale = PowerPair{} + highLinearScale, lowScale = PowerPair{} + lowLinearScale;
-        const PowerPair highOffset = PowerPair{} + highLinearOffset, lowOffset = PowerPair{} + lowLinearOffset;
-        for (int32_t i = 0; i < n; i += 2) {
-            PowerPair power;
-            std::memcpy(&power, &pass.programme[i], sizeof power);
-            const PowerMask high = power > threshold;
-            const PowerPair gain =
-                (high ? highScale : lowScale) / _mm_sqrt_pd(power) + (high ? highOffset : lowOffset);
-            for (int k = 0; k < 2; ++k) {
-                const float rounded = static_cast<float>(gain[k]);
-                pass.gain[i + k] = rounded > maxGain ? maxGain : rounded;
-            }
-        }
+float GainLaw::startPower(float channelShare) const {
+    float start;
+    if (!lowUsesLogLaw) {
+        const double headroom = std::max(1e-8, static_cast<double>(maxGain) - lowLinearOffset);
+        const float q = static_cast<float>(lowLinearScale / headroom);
+        start = q * (q * channelShare);
+    } else if (lowLogSlope < 0.0) {
+        const float lnMaxGain = orvanta::log(maxGain);  // single-precision logarithm
+        const double exponent = (static_cast<double>(lnMaxGain) - lowLogOffset) / static_cast<double>(lowLogSlope);
+        start = static_cast<float>(orvanta::exp(exponent) * channelShare);
+    } else {
+        start = kTinyLevel;
     }
-    // Frames whose branch takes the log law: two or four frames per vector.
-    if (anyLog) {
-        const LogLawSettings law = {inputPower, highUsesLogLaw != 0, lowUsesLogLaw != 0,
-                                    highLogSlope, lowLogSlope, highLogOffset, lowLogOffset, maxGain};
-        if (useAvx2)
-            logLawGainsAvx2(pass.programme, pass.gain, n, law, lastLawPower, lastLawGain);
-        else
-            logLawGains<TwoLanes>(pass.programme, pass.gain, n, law, lastLawPower, lastLawGain);
-    }
-    levelerGain = pass.gain[n - 1];
-    if (n & 1) antiDenormal = -antiDenormal;
+    // Never 0 (the linear law with no low-level correction): the channel
+    // power stays positive and the law never divides by zero.
+    return start == 0.0f ? kTinyLevel : start;
 }
 
-void LevelerCore::advanceLookahead() {
-    lookaheadIndex = lookaheadIndex > lookaheadLast ? 0 : static_cast<uint16_t>(lookaheadIndex + 1);
-}
+}  // namespace orvanta

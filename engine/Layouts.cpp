@@ -19,12 +19,35 @@ namespace {
 constexpr double kBackChannelWeight = 1.4140625;
 
 enum { FL, FR, C, LFE, BL, BR };
+static_assert(LFE == kLfeChannel, "the 5.1 channel order");
 // Detector channel d reads audio channel kMainChannel[d]; the limiter's
 // sample ring r carries audio channel kMainChannel[r].
-constexpr int kMainChannel[LevelerCore::kLimitedChannels] = {FL, FR, C, BL, BR};
+constexpr int kMainChannel[kLimitedChannels] = {FL, FR, C, BL, BR};
 constexpr uint32_t kCountedForGroupPeak = (1u << FL) | (1u << FR) | (1u << C) | (1u << BL) | (1u << BR);
 
+// Programme power of a 5.1 frame from its detector channels' powers c(0..4).
+template <class Power>
+inline double surroundPower(Power c) {
+    const double front = (static_cast<double>(c(0)) + c(1)) + c(2);
+    return front + kBackChannelWeight * (static_cast<double>(c(4)) + c(3));
+}
+
 inline int32_t atMost(int32_t remaining, int32_t limit) { return remaining < limit ? remaining : limit; }
+
+// A block in passes of up to kPassFrames frames: pass(in, out, done, n) with
+// every channel's buffers from the pass's first frame `done` on.
+template <int Channels, class Pass>
+inline void inPasses(const float* const* inputs, float* const* outputs, int32_t count, Pass pass) {
+    for (int32_t done = 0; done < count; done += kPassFrames) {
+        const float* in[Channels];
+        float* out[Channels];
+        for (int ch = 0; ch < Channels; ++ch) {
+            in[ch] = inputs[ch] + done;
+            out[ch] = outputs[ch] + done;
+        }
+        pass(in, out, done, atMost(count - done, kPassFrames));
+    }
+}
 }  // namespace
 
 // ------------------------------------------------------- mono and stereo
@@ -44,17 +67,15 @@ template <int Channels>
 void LevelerCore::processChannels(const float* const inputs[Channels], float* const outputs[Channels],
                                   int32_t count) {
     static_assert(Channels == 1 || Channels == 2, "mono or stereo: 5.1 has its own loops");
-    for (int32_t done = 0; done < count; done += kPassFrames) {
-        const int32_t n = atMost(count - done, kPassFrames);
-        const float* in[Channels];
-        float* out[Channels];
-        for (int ch = 0; ch < Channels; ++ch) {
-            in[ch] = inputs[ch] + done;
-            out[ch] = outputs[ch] + done;
-        }
-        if (channelsPass<Channels>(in, out, n)) continue;
+    inPasses<Channels>(inputs, outputs, count, [this](const float* const* in, float* const* out, int32_t, int32_t n) {
+        if (channelsPass<Channels>(in, out, n)) return;
         for (int32_t i = 0; i < n; ++i) channelsFrame<Channels>(in, out, i);
-    }
+    });
+}
+
+void LevelerCore::computeLevelerGain(double programmePower) {
+    gainLaw.levelerGain = gainLaw.gainFor(programmePower);
+    detector.state.antiDenormal = -detector.state.antiDenormal;
 }
 
 template <int Channels>
@@ -62,14 +83,14 @@ void LevelerCore::channelsFrame(const float* const inputs[Channels], float* cons
                                 int32_t i) {
     float x[Channels];
     for (int ch = 0; ch < Channels; ++ch) x[ch] = inputs[ch][i];
-    if (staticGainMode) {
-        levelerGain = staticGain;
+    if (gainLaw.staticGainMode) {
+        gainLaw.levelerGain = gainLaw.staticGain;
         for (int ch = 0; ch < Channels; ++ch) x[ch] = admitSample(x[ch]);
     } else {
         float c[Channels];
         for (int d = 0; d < Channels; ++d) {
             bool rejected = false;
-            c[d] = detectChannel(d, x[d], rejected);
+            c[d] = detector.state.channel[d].step(detector.settings, x[d] + detector.state.antiDenormal, rejected);
             if (rejected) x[d] = 0.0f;  // an unmeasurable sample leaves as silence
         }
         // A mono signal counts as two identical channels.
@@ -77,50 +98,37 @@ void LevelerCore::channelsFrame(const float* const inputs[Channels], float* cons
     }
 
     float gained[Channels];
-    for (int ch = 0; ch < Channels; ++ch) {
-        float& delayed = lookaheadDelay[ch][lookaheadIndex];
-        gained[ch] = delayed * levelerGain;
-        delayed = x[ch];
-    }
-    advanceLookahead();
+    for (int ch = 0; ch < Channels; ++ch) gained[ch] = lookahead.exchange(ch, x[ch]) * gainLaw.levelerGain;
+    lookahead.advance();
 
     float centres[Channels];
-    const float peak = estimateTruePeak(gained, Channels, (1u << Channels) - 1u, centres, nullptr);
+    const float peak = truePeak.estimate(gained, Channels, (1u << Channels) - 1u, centres, nullptr);
     float out[Channels];
-    limitSample(limiterPeak(peak, centres, Channels), centres, out, Channels);
+    limitSample(limiterPeak(peak, centres, Channels, Recovery::Group), centres, out, Channels);
     for (int ch = 0; ch < Channels; ++ch) outputs[ch][i] = out[ch];
 }
 
 template <int Channels>
 bool LevelerCore::channelsPass(const float* const inputs[Channels], float* const outputs[Channels],
                                int32_t n) {
-    if (sampleBySampleOnly) return false;
-    DetectorState before;
-    saveDetector(before);
-    if (staticGainMode) {
-        levelerGain = staticGain;
-        for (int32_t i = 0; i < n; ++i) {
-            pass.gain[i] = staticGain;
-            for (int ch = 0; ch < Channels; ++ch) pass.admitted[ch][i] = admitSample(inputs[ch][i]);
-        }
+    const PassUndo before = undoPoint();
+    float* admitted[Channels];
+    for (int ch = 0; ch < Channels; ++ch) admitted[ch] = pass.admitted[ch];
+    if (gainLaw.staticGainMode) {
+        staticGainPass(Channels, inputs, admitted, n);
     } else {
-        float* admitted[Channels];
-        for (int ch = 0; ch < Channels; ++ch) admitted[ch] = pass.admitted[ch];
-        detectPass(0, Channels, inputs, admitted, n);
-        for (int32_t i = 0; i < n; ++i)
-            pass.programme[i] =
-                static_cast<double>(pass.power[0][i]) + static_cast<double>(pass.power[Channels - 1][i]);
-        levelerGainPass(n);
+        // A mono signal counts as two identical channels.
+        detectAndGainPass(Channels, inputs, admitted, n, [](const float (*c)[kPassFrames], int32_t i) {
+            return static_cast<double>(c[0][i]) + static_cast<double>(c[Channels - 1][i]);
+        });
     }
-    gainDelayedPass(n, Channels, -1);
     if (!truePeakPass(n, Channels, (1u << Channels) - 1u, -1)) {
-        restoreDetector(before);
+        undo(before);
         return false;
     }
-    commitLookahead(n, Channels);
-    commitTruePeakRings(n, Channels);
+    commitPass(n, Channels);
     const float* centres[Channels];
-    for (int ch = 0; ch < Channels; ++ch) centres[ch] = pass.gained[ch] + kTruePeakHistory - 6;
+    for (int ch = 0; ch < Channels; ++ch) centres[ch] = passCentres(ch);
     limitPass(n, centres, outputs, Channels, nullptr, nullptr, nullptr, nullptr);
     return true;
 }
@@ -130,19 +138,15 @@ bool LevelerCore::channelsPass(const float* const inputs[Channels], float* const
 void LevelerCore::processSurround(const float* const inputs[6], float* const outputs[6],
                                   float* lfeCentreOut, float* lfePeakOut, int32_t count,
                                   LevelerCore* lfeEngine) {
-    for (int32_t done = 0; done < count; done += kPassFrames) {
-        const int32_t n = atMost(count - done, kPassFrames);
-        const float* in[kAudioChannels];
-        float* out[kAudioChannels];
-        for (int ch = 0; ch < kAudioChannels; ++ch) {
-            in[ch] = inputs[ch] + done;
-            out[ch] = outputs[ch] + done;
-        }
-        if (surroundPass(in, out, lfeCentreOut + done, lfePeakOut + done, n, lfeEngine)) continue;
-        for (int32_t i = 0; i < n; ++i) surroundFrame(in, out, i, lfeCentreOut + done, lfePeakOut + done);
+    inPasses<kAudioChannels>(inputs, outputs, count, [&](const float* const* in, float* const* out, int32_t done,
+                                                         int32_t n) {
+        float* lfeCentre = lfeCentreOut + done;
+        float* lfePeak = lfePeakOut + done;
+        if (surroundPass(in, out, lfeCentre, lfePeak, n, lfeEngine)) return;
+        for (int32_t i = 0; i < n; ++i) surroundFrame(in, out, i, lfeCentre, lfePeak);
         // Every LFE input sample of the pass has been read.
-        if (lfeEngine != nullptr) lfeEngine->limitLfe(lfeCentreOut + done, lfePeakOut + done, out[LFE], n);
-    }
+        if (lfeEngine != nullptr) lfeEngine->limitLfe(lfeCentre, lfePeak, out[LFE], n);
+    });
 }
 
 void LevelerCore::surroundFrame(const float* const inputs[6], float* const outputs[6], int32_t i,
@@ -152,32 +156,29 @@ void LevelerCore::surroundFrame(const float* const inputs[6], float* const outpu
     // The LFE feeds no detector: it is admitted here on every path.
     x[LFE] = admitSample(x[LFE]);
 
-    if (staticGainMode) {
-        levelerGain = staticGain;
+    if (gainLaw.staticGainMode) {
+        gainLaw.levelerGain = gainLaw.staticGain;
         for (int r = 0; r < kLimitedChannels; ++r) x[kMainChannel[r]] = admitSample(x[kMainChannel[r]]);
     } else {
         float c[kDetectorChannels];
         for (int d = 0; d < kDetectorChannels; ++d) {
             bool rejected = false;
-            c[d] = detectChannel(d, x[kMainChannel[d]], rejected);
+            c[d] = detector.state.channel[d].step(detector.settings,
+                                                  x[kMainChannel[d]] + detector.state.antiDenormal, rejected);
             if (rejected) x[kMainChannel[d]] = 0.0f;
         }
-        const double front = (static_cast<double>(c[0]) + c[1]) + c[2];
-        computeLevelerGain(front + kBackChannelWeight * (static_cast<double>(c[4]) + c[3]));
+        computeLevelerGain(surroundPower([&c](int d) { return c[d]; }));
     }
 
     // The LFE is never levelled: it gets its own fixed gain.
     float gained[kAudioChannels];
-    for (int ch = 0; ch < kAudioChannels; ++ch) {
-        float& delayed = lookaheadDelay[ch][lookaheadIndex];
-        gained[ch] = delayed * (ch == LFE ? lfeGain : levelerGain);
-        delayed = x[ch];
-    }
-    advanceLookahead();
+    for (int ch = 0; ch < kAudioChannels; ++ch)
+        gained[ch] = lookahead.exchange(ch, x[ch]) * (ch == LFE ? gainLaw.lfeGain : gainLaw.levelerGain);
+    lookahead.advance();
 
     float centres[kAudioChannels];
     float lfePeak = 0.0f;
-    const float peak = estimateTruePeak(gained, kAudioChannels, kCountedForGroupPeak, centres, &lfePeak);
+    const float peak = truePeak.estimate(gained, kAudioChannels, kCountedForGroupPeak, centres, &lfePeak);
     // The LFE leaves for the LFE engine as estimated; a recovery of the
     // main group does not touch it.
     lfeCentreOut[i] = centres[LFE];
@@ -186,56 +187,41 @@ void LevelerCore::surroundFrame(const float* const inputs[6], float* const outpu
     float mainCentres[kLimitedChannels];
     for (int r = 0; r < kLimitedChannels; ++r) mainCentres[r] = centres[kMainChannel[r]];
     float out[kLimitedChannels];
-    limitSample(limiterPeak(peak, mainCentres, kLimitedChannels), mainCentres, out, kLimitedChannels);
+    limitSample(limiterPeak(peak, mainCentres, kLimitedChannels, Recovery::Group), mainCentres, out,
+                kLimitedChannels);
     for (int r = 0; r < kLimitedChannels; ++r) outputs[kMainChannel[r]][i] = out[r];
 }
 
 bool LevelerCore::surroundPass(const float* const inputs[6], float* const outputs[6],
                                float* lfeCentreOut, float* lfePeakOut, int32_t n, LevelerCore* lfeEngine) {
-    if (sampleBySampleOnly) return false;
-    DetectorState before;
-    saveDetector(before);
+    const PassUndo before = undoPoint();
     // The LFE feeds no detector: it is admitted here on every path.
     for (int32_t i = 0; i < n; ++i) pass.admitted[LFE][i] = admitSample(inputs[LFE][i]);
-    if (staticGainMode) {
-        levelerGain = staticGain;
-        for (int32_t i = 0; i < n; ++i) {
-            pass.gain[i] = staticGain;
-            for (int r = 0; r < kLimitedChannels; ++r)
-                pass.admitted[kMainChannel[r]][i] = admitSample(inputs[kMainChannel[r]][i]);
-        }
-    } else {
-        const float* in[kDetectorChannels];
-        float* admitted[kDetectorChannels];
-        for (int d = 0; d < kDetectorChannels; ++d) {
-            in[d] = inputs[kMainChannel[d]];
-            admitted[d] = pass.admitted[kMainChannel[d]];
-        }
-        for (int d = 0; d < kDetectorChannels; d += passLanes()) {
-            const int lanes = kDetectorChannels - d < passLanes() ? kDetectorChannels - d : passLanes();
-            detectPass(d, lanes, in + d, admitted + d, n);
-        }
-        const auto& c = pass.power;
-        for (int32_t i = 0; i < n; ++i) {
-            const double front = (static_cast<double>(c[0][i]) + c[1][i]) + c[2][i];
-            pass.programme[i] = front + kBackChannelWeight * (static_cast<double>(c[4][i]) + c[3][i]);
-        }
-        levelerGainPass(n);
+    const float* in[kDetectorChannels];
+    float* admitted[kDetectorChannels];
+    for (int d = 0; d < kDetectorChannels; ++d) {
+        in[d] = inputs[kMainChannel[d]];
+        admitted[d] = pass.admitted[kMainChannel[d]];
     }
-    gainDelayedPass(n, kAudioChannels, LFE);
+    if (gainLaw.staticGainMode) {
+        staticGainPass(kDetectorChannels, in, admitted, n);
+    } else {
+        detectAndGainPass(kDetectorChannels, in, admitted, n, [](const float (*c)[kPassFrames], int32_t i) {
+            return surroundPower([c, i](int d) { return c[d][i]; });
+        });
+    }
     if (!truePeakPass(n, kAudioChannels, kCountedForGroupPeak, LFE)) {
-        restoreDetector(before);
+        undo(before);
         return false;
     }
-    commitLookahead(n, kAudioChannels);
-    commitTruePeakRings(n, kAudioChannels);
+    commitPass(n, kAudioChannels);
     // The LFE leaves for the LFE engine as estimated.
-    std::memcpy(lfeCentreOut, pass.gained[LFE] + kTruePeakHistory - 6, sizeof(float) * n);
+    std::memcpy(lfeCentreOut, passCentres(LFE), sizeof(float) * n);
     std::memcpy(lfePeakOut, pass.lfePeak, sizeof(float) * n);
     const float* centres[kLimitedChannels];
     float* out[kLimitedChannels];
     for (int r = 0; r < kLimitedChannels; ++r) {
-        centres[r] = pass.gained[kMainChannel[r]] + kTruePeakHistory - 6;
+        centres[r] = passCentres(kMainChannel[r]);
         out[r] = outputs[kMainChannel[r]];
     }
     limitPass(n, centres, out, kLimitedChannels, lfeEngine, lfeCentreOut, lfePeakOut, outputs[LFE]);
@@ -244,64 +230,60 @@ bool LevelerCore::surroundPass(const float* const inputs[6], float* const output
 
 // ------------------------------------------------------ shared pass stages
 
-void LevelerCore::saveDetector(DetectorState& s) const {
-    std::memcpy(s.shelfState1, shelfState1, sizeof shelfState1);
-    std::memcpy(s.shelfState2, shelfState2, sizeof shelfState2);
-    std::memcpy(s.highPassState1, highPassState1, sizeof highPassState1);
-    std::memcpy(s.highPassState2, highPassState2, sizeof highPassState2);
-    std::memcpy(s.fastPower, fastPower, sizeof fastPower);
-    std::memcpy(s.heldPower, heldPower, sizeof heldPower);
-    std::memcpy(s.slowPower, slowPower, sizeof slowPower);
-    std::memcpy(s.kPower, kPower, sizeof kPower);
-    std::memcpy(s.calibrationTarget, calibrationTarget, sizeof calibrationTarget);
-    std::memcpy(s.calibration, calibration, sizeof calibration);
-    std::memcpy(s.startupCount, startupCount, sizeof startupCount);
-    std::memcpy(s.gapCount, gapCount, sizeof gapCount);
-    s.antiDenormal = antiDenormal;
-    s.levelerGain = levelerGain;
-}
-
-void LevelerCore::restoreDetector(const DetectorState& s) {
-    std::memcpy(shelfState1, s.shelfState1, sizeof shelfState1);
-    std::memcpy(shelfState2, s.shelfState2, sizeof shelfState2);
-    std::memcpy(highPassState1, s.highPassState1, sizeof highPassState1);
-    std::memcpy(highPassState2, s.highPassState2, sizeof highPassState2);
-    std::memcpy(fastPower, s.fastPower, sizeof fastPower);
-    std::memcpy(heldPower, s.heldPower, sizeof heldPower);
-    std::memcpy(slowPower, s.slowPower, sizeof slowPower);
-    std::memcpy(kPower, s.kPower, sizeof kPower);
-    std::memcpy(calibrationTarget, s.calibrationTarget, sizeof calibrationTarget);
-    std::memcpy(calibration, s.calibration, sizeof calibration);
-    std::memcpy(startupCount, s.startupCount, sizeof startupCount);
-    std::memcpy(gapCount, s.gapCount, sizeof gapCount);
-    antiDenormal = s.antiDenormal;
-    levelerGain = s.levelerGain;
-}
-
-void LevelerCore::gainDelayedPass(int32_t n, int channels, int lfeRing) {
-    // The frames of the pass read the lines from lookaheadIndex on, in at
-    // most two runs: up to the end of the lines, then from slot 0.
-    const int32_t firstRun = lookaheadLength - lookaheadIndex < n ? lookaheadLength - lookaheadIndex : n;
-    for (int ch = 0; ch < channels; ++ch) {
-        const float* line = lookaheadDelay[ch].data();
-        float* gained = pass.gained[ch] + kTruePeakHistory;
-        if (ch == lfeRing) {
-            for (int32_t i = 0; i < firstRun; ++i) gained[i] = line[lookaheadIndex + i] * lfeGain;
-            for (int32_t i = firstRun; i < n; ++i) gained[i] = line[i - firstRun] * lfeGain;
-        } else {
-            for (int32_t i = 0; i < firstRun; ++i) gained[i] = line[lookaheadIndex + i] * pass.gain[i];
-            for (int32_t i = firstRun; i < n; ++i) gained[i] = line[i - firstRun] * pass.gain[i];
-        }
+template <class ProgrammePower>
+void LevelerCore::detectAndGainPass(int channels, const float* const* in, float* const* admitted, int32_t n,
+                                    ProgrammePower programmePower) {
+    float* power[kDetectorChannels];
+    for (int d = 0; d < kDetectorChannels; ++d) power[d] = pass.power[d];
+    const int width = kernels->detectorLanes;
+    for (int d = 0; d < channels; d += width) {
+        const int lanes = atMost(channels - d, width);
+        kernels->detect(detector.settings, &detector.state.channel[d], lanes, detector.state.antiDenormal, in + d,
+                        admitted + d, power + d, n, pass.detector);
     }
+    for (int32_t i = 0; i < n; ++i) pass.programme[i] = programmePower(pass.power, i);
+    kernels->gains(gainLaw, pass.programme, pass.gain, n);
+    gainLaw.levelerGain = pass.gain[n - 1];
+    if (n & 1) detector.state.antiDenormal = -detector.state.antiDenormal;
 }
 
-void LevelerCore::commitLookahead(int32_t n, int channels) {
-    const int32_t firstRun = lookaheadLength - lookaheadIndex < n ? lookaheadLength - lookaheadIndex : n;
+void LevelerCore::staticGainPass(int channels, const float* const* in, float* const* admitted, int32_t n) {
+    gainLaw.levelerGain = gainLaw.staticGain;
+    for (int32_t i = 0; i < n; ++i) pass.gain[i] = gainLaw.staticGain;
+    for (int ch = 0; ch < channels; ++ch)
+        for (int32_t i = 0; i < n; ++i) admitted[ch][i] = admitSample(in[ch][i]);
+}
+
+bool LevelerCore::truePeakPass(int32_t n, int channels, uint32_t countedMask, int lfeRing) {
     for (int ch = 0; ch < channels; ++ch) {
-        float* line = lookaheadDelay[ch].data();
-        std::memcpy(line + lookaheadIndex, pass.admitted[ch], sizeof(float) * firstRun);
-        std::memcpy(line, pass.admitted[ch] + firstRun, sizeof(float) * (n - firstRun));
+        float* history = pass.gained[ch];
+        truePeak.history(ch, history);
+        if (ch == lfeRing)
+            lookahead.leaving(ch, n, gainLaw.lfeGain, history + kTruePeakHistory);
+        else
+            lookahead.leaving(ch, n, pass.gain, history + kTruePeakHistory);
     }
-    lookaheadIndex = static_cast<uint16_t>(firstRun < n ? n - firstRun : lookaheadIndex + n);
-    if (lookaheadIndex == lookaheadLength) lookaheadIndex = 0;
+
+    for (int32_t i = 0; i < n; ++i) pass.peak[i] = 0.0f;
+    for (int ch = 0; ch < channels; ++ch) {
+        const bool counted = (countedMask & (1u << ch)) != 0;
+        const bool lfe = ch == lfeRing;
+        if (counted || lfe)
+            kernels->interpolate(pass.gained[ch], n, counted ? pass.peak : nullptr, lfe ? pass.lfePeak : nullptr);
+    }
+
+    bool recovery = false;
+    for (int32_t i = 0; i < n; ++i) recovery |= isOverflowPeak(pass.peak[i]);
+    return !recovery;
+}
+
+void LevelerCore::commitPass(int32_t n, int channels) {
+    const float* admitted[kAudioChannels];
+    const float* gained[kAudioChannels];
+    for (int ch = 0; ch < channels; ++ch) {
+        admitted[ch] = pass.admitted[ch];
+        gained[ch] = pass.gained[ch] + kTruePeakHistory;
+    }
+    lookahead.store(n, channels, admitted);
+    truePeak.store(n, channels, gained);
 }

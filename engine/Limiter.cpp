@@ -1,11 +1,11 @@
-// True-peak limiter: delays the centre samples by limLen and scales them by
-// outScale / envelope. The envelope is driven by look-ahead logic and never
-// falls below the scaled peak of the sample being output. Levels live in
-// the scaled domain (amplitude x 31.999996185302734).
+// True-peak limiter: its set-up, its frame step and block logic, and the
+// limiter stage of the engine's loops, kept here so that they inline the
+// step. Levels live in the scaled domain (amplitude x 31.999996185302734).
 #include <cmath>
 #include <cstring>
 
 #include "LevelerCore.h"
+#include "Limiter.h"
 #include "Math.h"
 #include "Numerics.h"
 
@@ -13,7 +13,15 @@ using namespace orvanta;
 
 namespace {
 
-constexpr float kEnvelopeAfterReset = 32.0f;
+// Look-ahead and short hold, in seconds.
+constexpr double kLookaheadS = 0.00125;
+constexpr double kShortHoldS = 0.00205;
+constexpr int kLongHoldsPerShortHold = 6;
+// Time constants, as "the distance shrinks to 1 % after fs / N samples".
+constexpr double kReleasePer1Percent = 100.65;
+constexpr double kLevelFallPer1Percent = 0.70525;
+constexpr double kLevelRisePer1Percent = 7.0525;
+
 constexpr float kMaxOutScale = 31.906254f;          // output never above -0.0255 dBTP
 constexpr double kKneeFactor = 0.4556253375000625;  // floor knee: -6.83 dB under the floor
 constexpr double kFloorMinFactor = 0.953125;
@@ -44,30 +52,23 @@ constexpr float kPeakMemoryDecay = 0.99956685f;
 constexpr double kLevelRefFromSlow = 2.7777777777777777;
 constexpr double kHoldMinStep = 0.9576032806985737;  // 2^(-1/16)
 
-// The output gain of an envelope, f32(1 / f64(envelope)), as one
-// single-precision division: the double quotient of single-precision
-// operands rounded to single precision is the correctly rounded single
-// quotient (53 >= 2 x 24 + 2 bits make the double rounding innocuous).
-inline float envelopeGain(float envelope) { return 1.0f / envelope; }
-
 inline float product(float level, double factor) {
     return static_cast<float>(static_cast<double>(level) * factor);
 }
 
 }  // namespace
 
-void LevelerCore::setTruePeak(float dbtp) {
-    if (!std::isfinite(dbtp)) return;  // a non-finite ceiling would poison the limiter
+void Limiter::setCeiling(float dbtp) {
     const double amplitude = orvanta::exp(static_cast<double>(dbtp) * kLn10Over20);
     const double scaled = amplitude * static_cast<double>(kScaledFullScale);
     const float newCeiling = quantize(scaled, 256.0);
-    if (holdCount != 0 && newCeiling == ceiling) return;
+    if (!fresh() && newCeiling == ceiling) return;
 
     ceiling = newCeiling;
     releaseFloor = newCeiling;
     floorKnee = product(newCeiling, kKneeFactor);
     floorMin = quantize(static_cast<double>(newCeiling) * kFloorMinFactor, 256.0);
-    if (holdCount == 0) {
+    if (fresh()) {
         windowPeak = windowStart = lastPeak = slowHold = slowPeak = newCeiling;
         shortHold = longHold = holdLevel = peakTarget = newCeiling;
         levelGate = levelGateActive = newCeiling * kLevelGateFactor;
@@ -83,7 +84,7 @@ void LevelerCore::setTruePeak(float dbtp) {
     if (outScale > kMaxOutScale) outScale = kMaxOutScale;
 }
 
-void LevelerCore::restartLimiter() {
+void Limiter::restart() {
     releaseFloor = ceiling;
     floorKnee = holdMin = product(ceiling, kKneeFactor);
     blockFloor = -1.0f;
@@ -99,7 +100,7 @@ void LevelerCore::restartLimiter() {
     attackStep = kAttackStepAfterReset;
     attackGoal = quietLevel = quietGate = -1.0f;
     levelGate = levelGateActive = product(ceiling, static_cast<double>(0.0404001));
-    envelope = kEnvelopeAfterReset;
+    envelope = kTopEnvelope;
     slowPeak = slowHold = ceiling;
     quietBlocks = quietHang = gateHang = 0;
     levelHang = 0;
@@ -107,7 +108,25 @@ void LevelerCore::restartLimiter() {
     floorPending = refArm = attackFlag = false;
 }
 
-inline float LevelerCore::watchedValue() const {
+void Limiter::setRate(double fs) {
+    limLen = lengthFromSeconds(fs, kLookaheadS);
+    limLast = static_cast<uint16_t>(limLen - 2);
+    holdLen = lengthFromSeconds(fs, kShortHoldS);
+    longHoldLen = static_cast<uint16_t>(kLongHoldsPerShortHold * holdLen);
+    attackDiv = quantize(1.0 / (limLen + 1), 1.0);
+    releaseCoef = quantize(orvanta::pow(0.01, kReleasePer1Percent / fs), 1.0);
+    levelFall = quantize(orvanta::pow(0.01, kLevelFallPer1Percent / fs), 1.0);
+    levelRise = quantize(orvanta::pow(0.01, kLevelRisePer1Percent / fs), 16.0);
+    limPos = 0;
+}
+
+void Limiter::refillRings() {
+    levelRing.assign(limLen, 0.0f);
+    peakRing.assign(limLen, 0.0f);
+    for (auto& ring : sampleRing) ring.assign(limLen, 0.0f);
+}
+
+inline float Limiter::watchedValue() const {
     switch (watchedLevel) {
         case WatchedLevel::WindowPeak: return windowPeak;
         case WatchedLevel::Envelope: return envelope;
@@ -118,7 +137,7 @@ inline float LevelerCore::watchedValue() const {
 
 // Steps 1 to 7 of one frame: everything but the sample rings and the
 // output, which only read the envelope this leaves.
-__attribute__((always_inline)) inline void LevelerCore::limitEnvelope(float p) {
+__attribute__((always_inline)) inline void Limiter::step(float p) {
     const float q = peakRing[limPos];  // scaled peak of the sample about to leave
 
     // 1. Look-ahead window.
@@ -274,138 +293,27 @@ __attribute__((always_inline)) inline void LevelerCore::limitEnvelope(float p) {
     // 7. Advance; a wrap ends a block.
     if (limPos > limLast) {
         limPos = 0;
-        limitBlock();
+        block();
     } else {
         ++limPos;
     }
 }
 
 template <int channels>
-__attribute__((always_inline)) inline void LevelerCore::limitFrame(float p, const float* centres, float* outputs) {
+__attribute__((always_inline)) inline void Limiter::frame(float p, const float* centres, float* outputs) {
     // The centre samples wait limLen frames in the sample rings.
     const uint16_t slot = limPos;
     float leaving[kLimitedChannels];
     for (int ch = 0; ch < channels; ++ch) leaving[ch] = sampleRing[ch][slot];
-    limitEnvelope(p);
+    step(p);
     for (int ch = 0; ch < channels; ++ch) sampleRing[ch][slot] = centres[ch];
 
     // 8. Output.
-    if (envelope > deepestEnvelope) deepestEnvelope = envelope;
     const float gain = envelopeGain(envelope);
     for (int ch = 0; ch < channels; ++ch) outputs[ch] = (gain * leaving[ch]) * outScale;
 }
 
-void LevelerCore::limitSample(float p, const float* centres, float* outputs, int channels) {
-    switch (channels) {
-        case 1: limitFrame<1>(p, centres, outputs); break;
-        case 2: limitFrame<2>(p, centres, outputs); break;
-        default: limitFrame<kLimitedChannels>(p, centres, outputs); break;
-    }
-}
-
-// The LFE engine's reduced recovery: nothing of it but the limiter runs.
-// Returns the scaled peak for the limiter; an overflow silences `centre`.
-__attribute__((always_inline)) inline float LevelerCore::lfeLimiterPeak(float peak, float& centre) {
-    if (!isOverflowPeak(peak)) return peak * kScaledFullScale;
-    ++overflowRecoveries;
-    envelope = 32.0f;
-    centre = 0.0f;
-    return ceiling;
-}
-
-__attribute__((always_inline)) inline void LevelerCore::limitLfeFrame(float centre, float peak, float* output) {
-    const float scaled = lfeLimiterPeak(peak, centre);
-    limitFrame<1>(scaled, &centre, output);
-}
-
-void LevelerCore::limitLfe(const float* lfeCentre, const float* lfePeak, float* lfeOut, int32_t count) {
-    for (int32_t i = 0; i < count; ++i) limitLfeFrame(lfeCentre[i], lfePeak[i], &lfeOut[i]);
-}
-
-// The LFE engine's step for frame i of a pass: the envelope now, the sample
-// ring and the output in scaleDelayedPass.
-__attribute__((always_inline)) inline void LevelerCore::limitLfeEnvelope(float centre, float peak, int32_t i) {
-    limitEnvelope(lfeLimiterPeak(peak, centre));
-    if (envelope > deepestEnvelope) deepestEnvelope = envelope;
-    pass.limitedCentre[i] = centre;
-    pass.envelope[i] = envelopeGain(envelope);
-}
-
-template <int channels>
-void LevelerCore::limitPassWith(int32_t n, const float* const* centres, float* const* outputs,
-                                LevelerCore* lfeEngine, const float* lfeCentre, const float* lfePeak,
-                                float* lfeOut) {
-    // Only the envelope walks frame by frame; the samples follow it.
-    const uint16_t firstSlot = limPos;
-    const uint16_t lfeFirstSlot = lfeEngine != nullptr ? lfeEngine->limPos : 0;
-    if (channels < kLimitedChannels) {
-        // Few channels: their samples ride along in the bubbles of the
-        // envelope's recurrence.
-        for (int32_t i = 0; i < n; ++i) {
-            float c[channels], out[channels];
-            for (int ch = 0; ch < channels; ++ch) c[ch] = centres[ch][i];
-            limitFrame<channels>(pass.peak[i] * kScaledFullScale, c, out);
-            for (int ch = 0; ch < channels; ++ch) outputs[ch][i] = out[ch];
-        }
-        return;
-    }
-    for (int32_t i = 0; i < n; ++i) {
-        limitEnvelope(pass.peak[i] * kScaledFullScale);
-        if (envelope > deepestEnvelope) deepestEnvelope = envelope;
-        pass.envelope[i] = envelopeGain(envelope);
-        // The LFE engine's envelope is a recurrence of its own: stepping it
-        // here lets it overlap with the main engine's.
-        if (lfeEngine != nullptr) lfeEngine->limitLfeEnvelope(lfeCentre[i], lfePeak[i], i);
-    }
-    scaleDelayedPass(n, firstSlot, centres, outputs, channels);
-    if (lfeEngine != nullptr) {
-        const float* lfeCentres[1] = {lfeEngine->pass.limitedCentre};
-        lfeEngine->scaleDelayedPass(n, lfeFirstSlot, lfeCentres, &lfeOut, 1);
-    }
-}
-
-void LevelerCore::scaleDelayedPass(int32_t n, uint16_t firstSlot, const float* const* centres,
-                                   float* const* outputs, int channels) {
-    const float* gain = pass.envelope;  // 8. the gain of each frame's envelope
-    // Frame i outputs the centre sample of frame i - limLen: from the ring
-    // for the first limLen frames (slots firstSlot, firstSlot + 1, ...,
-    // wrapping at limLen), then from this pass's own centres.
-    const int32_t len = limLen;
-    const int32_t fromRing = n < len ? n : len;
-    const int32_t beforeWrap = len - firstSlot < fromRing ? len - firstSlot : fromRing;
-    for (int ch = 0; ch < channels; ++ch) {
-        float* ring = sampleRing[ch].data();
-        const float* centre = centres[ch];
-        float* out = outputs[ch];
-        for (int32_t i = 0; i < beforeWrap; ++i) out[i] = (gain[i] * ring[firstSlot + i]) * outScale;
-        for (int32_t i = beforeWrap; i < fromRing; ++i) out[i] = (gain[i] * ring[i - beforeWrap]) * outScale;
-        for (int32_t i = fromRing; i < n; ++i) out[i] = (gain[i] * centre[i - len]) * outScale;
-        // The ring keeps the last limLen centres, each in the slot its frame
-        // had: from the slot of frame `kept` on, in at most two runs.
-        const int32_t kept = n > len ? n - len : 0;
-        const int32_t slot = (firstSlot + kept) % len;
-        const int32_t run = n - kept < len - slot ? n - kept : len - slot;
-        std::memcpy(ring + slot, centre + kept, sizeof(float) * run);
-        std::memcpy(ring, centre + kept + run, sizeof(float) * (n - kept - run));
-    }
-}
-
-void LevelerCore::limitPass(int32_t n, const float* const* centres, float* const* outputs, int channels,
-                            LevelerCore* lfeEngine, const float* lfeCentre, const float* lfePeak,
-                            float* lfeOut) {
-    switch (channels) {
-        case 1: limitPassWith<1>(n, centres, outputs, nullptr, nullptr, nullptr, nullptr); break;
-        case 2: limitPassWith<2>(n, centres, outputs, nullptr, nullptr, nullptr, nullptr); break;
-        default:
-            if (lfeEngine != nullptr)
-                limitPassWith<kLimitedChannels>(n, centres, outputs, lfeEngine, lfeCentre, lfePeak, lfeOut);
-            else
-                limitPassWith<kLimitedChannels>(n, centres, outputs, nullptr, nullptr, nullptr, nullptr);
-            break;
-    }
-}
-
-void LevelerCore::limitBlock() {
+void Limiter::block() {
     const float shortHoldAtStart = shortHold;  // F
     const float quietAtStart = quietLevel;      // G
     const float gateAtStart = levelGate;        // I
@@ -557,8 +465,116 @@ void LevelerCore::limitBlock() {
     }
 }
 
+void Limiter::scaleDelayed(int32_t n, uint16_t firstSlot, const float* gain, const float* const* centres,
+                           float* const* outputs, int channels) {
+    // Frame i outputs the centre sample of frame i - limLen: from the ring
+    // for the first limLen frames (slots firstSlot, firstSlot + 1, ...,
+    // wrapping at limLen), then from this pass's own centres.
+    const int32_t len = limLen;
+    const int32_t fromRing = n < len ? n : len;
+    const int32_t beforeWrap = len - firstSlot < fromRing ? len - firstSlot : fromRing;
+    for (int ch = 0; ch < channels; ++ch) {
+        float* ring = sampleRing[ch].data();
+        const float* centre = centres[ch];
+        float* out = outputs[ch];
+        for (int32_t i = 0; i < beforeWrap; ++i) out[i] = (gain[i] * ring[firstSlot + i]) * outScale;
+        for (int32_t i = beforeWrap; i < fromRing; ++i) out[i] = (gain[i] * ring[i - beforeWrap]) * outScale;
+        for (int32_t i = fromRing; i < n; ++i) out[i] = (gain[i] * centre[i - len]) * outScale;
+        // The ring keeps the last limLen centres, each in the slot its frame
+        // had: from the slot of frame `kept` on, in at most two runs.
+        const int32_t kept = n > len ? n - len : 0;
+        const int32_t slot = (firstSlot + kept) % len;
+        const int32_t run = n - kept < len - slot ? n - kept : len - slot;
+        std::memcpy(ring + slot, centre + kept, sizeof(float) * run);
+        std::memcpy(ring, centre + kept + run, sizeof(float) * (n - kept - run));
+    }
+}
+
+// ------------------------------------------- the limiter stage of the loops
+
+template <int channels>
+__attribute__((always_inline)) inline void LevelerCore::limitFrame(float p, const float* centres, float* outputs) {
+    limiter.frame<channels>(p, centres, outputs);
+    meters.noteEnvelope(limiter.envelope);
+}
+
+void LevelerCore::limitSample(float p, const float* centres, float* outputs, int channels) {
+    switch (channels) {
+        case 1: limitFrame<1>(p, centres, outputs); break;
+        case 2: limitFrame<2>(p, centres, outputs); break;
+        default: limitFrame<kLimitedChannels>(p, centres, outputs); break;
+    }
+}
+
+__attribute__((always_inline)) inline void LevelerCore::limitLfeFrame(float centre, float peak, float* output) {
+    const float scaled = limiterPeak(peak, &centre, 1, Recovery::LimiterOnly);
+    limitFrame<1>(scaled, &centre, output);
+}
+
+void LevelerCore::limitLfe(const float* lfeCentre, const float* lfePeak, float* lfeOut, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) limitLfeFrame(lfeCentre[i], lfePeak[i], &lfeOut[i]);
+}
+
+// The LFE engine's step for frame i of a pass: the envelope now, the sample
+// ring and the output in scaleDelayed.
+__attribute__((always_inline)) inline void LevelerCore::limitLfeEnvelope(float centre, float peak, int32_t i) {
+    limiter.step(limiterPeak(peak, &centre, 1, Recovery::LimiterOnly));
+    meters.noteEnvelope(limiter.envelope);
+    pass.limitedCentre[i] = centre;
+    pass.envelope[i] = envelopeGain(limiter.envelope);
+}
+
+template <int channels>
+void LevelerCore::limitPassWith(int32_t n, const float* const* centres, float* const* outputs,
+                                LevelerCore* lfeEngine, const float* lfeCentre, const float* lfePeak,
+                                float* lfeOut) {
+    // Only the envelope walks frame by frame; the samples follow it.
+    const uint16_t firstSlot = limiter.limPos;
+    const uint16_t lfeFirstSlot = lfeEngine != nullptr ? lfeEngine->limiter.limPos : 0;
+    if (channels < kLimitedChannels) {
+        // Few channels: their samples ride along in the bubbles of the
+        // envelope's recurrence.
+        for (int32_t i = 0; i < n; ++i) {
+            float c[channels], out[channels];
+            for (int ch = 0; ch < channels; ++ch) c[ch] = centres[ch][i];
+            limitFrame<channels>(pass.peak[i] * kScaledFullScale, c, out);
+            for (int ch = 0; ch < channels; ++ch) outputs[ch][i] = out[ch];
+        }
+        return;
+    }
+    for (int32_t i = 0; i < n; ++i) {
+        limiter.step(pass.peak[i] * kScaledFullScale);
+        meters.noteEnvelope(limiter.envelope);
+        pass.envelope[i] = envelopeGain(limiter.envelope);
+        // The LFE engine's envelope is a recurrence of its own: stepping it
+        // here lets it overlap with the main engine's.
+        if (lfeEngine != nullptr) lfeEngine->limitLfeEnvelope(lfeCentre[i], lfePeak[i], i);
+    }
+    limiter.scaleDelayed(n, firstSlot, pass.envelope, centres, outputs, channels);
+    if (lfeEngine != nullptr) {
+        const float* lfeCentres[1] = {lfeEngine->pass.limitedCentre};
+        lfeEngine->limiter.scaleDelayed(n, lfeFirstSlot, lfeEngine->pass.envelope, lfeCentres, &lfeOut, 1);
+    }
+}
+
+void LevelerCore::limitPass(int32_t n, const float* const* centres, float* const* outputs, int channels,
+                            LevelerCore* lfeEngine, const float* lfeCentre, const float* lfePeak,
+                            float* lfeOut) {
+    switch (channels) {
+        case 1: limitPassWith<1>(n, centres, outputs, nullptr, nullptr, nullptr, nullptr); break;
+        case 2: limitPassWith<2>(n, centres, outputs, nullptr, nullptr, nullptr, nullptr); break;
+        default:
+            if (lfeEngine != nullptr)
+                limitPassWith<kLimitedChannels>(n, centres, outputs, lfeEngine, lfeCentre, lfePeak, lfeOut);
+            else
+                limitPassWith<kLimitedChannels>(n, centres, outputs, nullptr, nullptr, nullptr, nullptr);
+            break;
+    }
+}
+
 double LevelerCore::deepestReductionDb() const {
-    const float rest = product(ceiling, kRestMargin);
-    if (!(deepestEnvelope > rest)) return 0.0;
-    return 20.0 * std::log10(static_cast<double>(deepestEnvelope) / static_cast<double>(rest));
+    const float rest = product(limiter.ceiling, kRestMargin);
+    const float deepest = meters.deepestEnvelope;
+    if (!(deepest > rest)) return 0.0;
+    return 20.0 * std::log10(static_cast<double>(deepest) / static_cast<double>(rest));
 }

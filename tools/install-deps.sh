@@ -11,8 +11,12 @@ native=(cmake g++ g++-multilib make pkg-config libgtest-dev libbenchmark-dev
         binutils-mingw-w64-i686 wine64 wine
         # LV2 bundle and the LV2 hosts it is tried in
         lv2-dev liblilv-dev lilv-utils sordi jalv jackd2 lv2file
+        # the CLAP plug-ins: Qtractor's plug-in scanner tries them
+        qtractor
         # the offline tool: audio files and loudness measurement
-        libsndfile1-dev libebur128-dev)
+        libsndfile1-dev libebur128-dev
+        # the offline tool's benchmark programmes: synthetic speech
+        espeak-ng)
 # make fuzz (tools/install-deps.sh fuzz): clang and its libFuzzer run-time,
 # which make test does not need.
 if [ "${1:-}" = fuzz ]; then

@@ -3,7 +3,11 @@
 #   LADSPA libraries (la_Orvanta64.so, la_Orvanta.so) -> ~/.ladspa, or PREFIX/lib/ladspa
 #   VST effects (Orvanta*.so)                         -> ~/.vst,    or PREFIX/lib/vst
 #   the offline tool (orvanta-level, from ../bin)     -> ~/.local/bin, or PREFIX/bin
+#   its manual page (orvanta-level.1)                 -> ~/.local/share/man/man1, or PREFIX/share/man/man1
 #   LV2 bundle (orvanta.lv2/)                         -> ~/.lv2,    or PREFIX/lib/lv2
+#   VST 3 bundle (Orvanta.vst3/)                      -> ~/.vst3,   or PREFIX/lib/vst3
+#   CLAP module (Orvanta.clap, this machine's architecture only)
+#                                                     -> ~/.clap,   or PREFIX/lib/clap
 #
 #   tools/install.sh PLUGIN_DIR [PREFIX]
 set -euo pipefail
@@ -11,8 +15,10 @@ plugins=${1:?plugin directory}
 prefix=${2:-}
 if [ -n "$prefix" ]; then
   ladspa_dir=$prefix/lib/ladspa vst_dir=$prefix/lib/vst lv2_dir=$prefix/lib/lv2 bin_dir=$prefix/bin
+  man_dir=$prefix/share/man/man1 vst3_dir=$prefix/lib/vst3 clap_dir=$prefix/lib/clap
 else
-  ladspa_dir=$HOME/.ladspa vst_dir=$HOME/.vst lv2_dir=$HOME/.lv2 bin_dir=$HOME/.local/bin
+  ladspa_dir=$HOME/.ladspa vst_dir=$HOME/.vst lv2_dir=$HOME/.lv2 bin_dir=$HOME/.local/bin vst3_dir=$HOME/.vst3
+  man_dir=$HOME/.local/share/man/man1 clap_dir=$HOME/.clap
 fi
 
 installed=0
@@ -24,19 +30,36 @@ copy() {  # copy FILE DIR
 }
 for f in "$plugins"/la_Orvanta*.so; do [ -e "$f" ] && copy "$f" "$ladspa_dir"; done
 for f in "$plugins"/Orvanta*.so; do [ -e "$f" ] && copy "$f" "$vst_dir"; done
+# Every architecture's module is called Orvanta.clap, so only the one this
+# machine's hosts load goes where they look.
+case "$(uname -m)" in
+  i?86) clap=$plugins/i386/Orvanta.clap ;;
+  *) clap=$plugins/Orvanta.clap ;;
+esac
+[ -e "$clap" ] && copy "$clap" "$clap_dir"
 tool=$(dirname "$plugins")/bin/orvanta-level
-[ -e "$tool" ] && copy "$tool" "$bin_dir"
-# The bundle is replaced whole: built aside, then moved into place, so a host
-# never sees half a bundle.
-if [ -d "$plugins/orvanta.lv2" ]; then
-  mkdir -p "$lv2_dir"
-  rm -rf "$lv2_dir/orvanta.lv2.new"
-  cp -r "$plugins/orvanta.lv2" "$lv2_dir/orvanta.lv2.new"
-  rm -rf "$lv2_dir/orvanta.lv2"
-  mv "$lv2_dir/orvanta.lv2.new" "$lv2_dir/orvanta.lv2"
-  echo "installed $lv2_dir/orvanta.lv2"
-  installed=$((installed + 1))
+if [ -e "$tool" ]; then
+  copy "$tool" "$bin_dir"
+  mkdir -p "$man_dir"
+  install -m 0644 "$(dirname "$(realpath "$0")")/../cli/orvanta-level.1" "$man_dir/"
+  echo "installed $man_dir/orvanta-level.1"
 fi
+# A bundle is replaced whole: built aside, then moved into place, so a host
+# never sees half a bundle.
+copy_bundle() {  # copy_bundle BUNDLE DIR
+  [ -d "$1" ] || return 0
+  local name
+  name=$(basename "$1")
+  mkdir -p "$2"
+  rm -rf "$2/$name.new"
+  cp -r "$1" "$2/$name.new"
+  rm -rf "${2:?}/$name"
+  mv "$2/$name.new" "$2/$name"
+  echo "installed $2/$name"
+  installed=$((installed + 1))
+}
+copy_bundle "$plugins/orvanta.lv2" "$lv2_dir"
+copy_bundle "$plugins/Orvanta.vst3" "$vst3_dir"
 if [ "$installed" -eq 0 ]; then
   echo "nothing to install in $plugins: run make plugins first" >&2
   exit 1

@@ -72,6 +72,18 @@ host orvanta-level      "$build/bin/orvanta-level" -q "$logs/level-in.wav" -o "$
 # the meters and the bit identity with the plug-in core.
 host lv2-host           "$build/tests/lv2/lv2_host_tests" --gtest_brief=1
 
+# Our VST 3 host: factory, parameters, hostile calls, the programme against
+# the LADSPA plug-in, bypass and state; and the editor in a host window. That
+# host draws nothing itself, so cairo would leave with the module and its
+# caches with it: it is preloaded, as it is in a host that uses cairo.
+vst3="$plugins/Orvanta.vst3/Contents/x86_64-linux/Orvanta.so"
+host vst3-host          "$build/tests/vst3/vst3_host" "$vst3" "$logs/vst3-programme.raw" "$plugins/la_Orvanta64.so"
+LD_PRELOAD=libcairo.so.2 host vst3-editor --xvfb "$build/tests/vst3/vst3_editor_check" "$vst3"
+# Our CLAP host: every callback with hostile arguments, the state streams,
+# the bits against LADSPA; and the editor created and destroyed twice.
+host clap-host          "$build/tests/clap/clap_checks" "$plugins/Orvanta.clap" "$plugins/la_Orvanta64.so"
+host clap-editor        --xvfb "$build/tests/clap/clap_checks" "$plugins/Orvanta.clap" --editors
+
 if [ ${#failed[@]} -gt 0 ]; then
   echo "memcheck: ${failed[*]} failed; reports in $logs" >&2
   exit 1

@@ -11,9 +11,11 @@
 //       the engine driven directly, in uneven blocks, latency removed: float WAV
 //   cli_test_helper compare A B     "identical", or the first difference; channels
 //                                   compared in engine order by each file's map
-//   cli_test_helper measure FILE    the JSON loudness object orvanta-level writes
+//   cli_test_helper measure FILE    the JSON loudness object orvanta-level writes (histogram mode)
 //   cli_test_helper info FILE [tags] "FRAMES CHANNELS RATE FORMAT_HEX [map POSITIONS]", or the title and bext
 //       (a generated file whose name holds "tagged" carries both)
+//   cli_test_helper meter-memory SECONDS   bytes the tool's loudness meter holds after SECONDS of
+//       programme beyond what it held after one minute (8 kHz mono)
 #include <ebur128.h>
 #include <sndfile.h>
 
@@ -29,7 +31,10 @@
 #include <string>
 #include <vector>
 
+#include <malloc.h>
+
 #include "LevelerCore.h"
+#include "Loudness.h"
 #include "ParamTable.h"
 #include "Surround51.h"
 
@@ -106,7 +111,10 @@ int generate(int argc, char** argv) {
     info.channels = channels;
     info.samplerate = rate;
     const bool hostile = type == "hostile";  // float, with NaN, infinities and huge values in bursts
-    const int subtype = type == "float" || hostile ? SF_FORMAT_FLOAT : type == "pcm24" ? SF_FORMAT_PCM_24 : SF_FORMAT_PCM_16;
+    const int subtype = type == "float" || hostile ? SF_FORMAT_FLOAT
+                        : type == "pcm24"         ? SF_FORMAT_PCM_24
+                        : type == "ima"           ? SF_FORMAT_IMA_ADPCM
+                                                  : SF_FORMAT_PCM_16;
     const bool flac = path.size() > 5 && path.compare(path.size() - 5, 5, ".flac") == 0;
     const bool aiff = path.size() > 5 && path.compare(path.size() - 5, 5, ".aiff") == 0;
     info.format = (flac ? SF_FORMAT_FLAC : aiff ? SF_FORMAT_AIFF : map.empty() ? SF_FORMAT_WAV : SF_FORMAT_WAVEX) |
@@ -331,7 +339,7 @@ int measure(int argc, char** argv) {
     std::vector<std::vector<float>> planar;
     if (!readEngineOrder(argv[2], info, planar)) return fail("cannot read");
     ebur128_state* st = ebur128_init(static_cast<unsigned>(info.channels), static_cast<unsigned long>(info.samplerate),
-                                     EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK);
+                                     EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_HISTOGRAM);
     if (info.channels == 1) ebur128_set_channel(st, 0, EBUR128_DUAL_MONO);
     if (info.channels == 6) {
         const int types[6] = {EBUR128_LEFT, EBUR128_RIGHT, EBUR128_CENTER, EBUR128_UNUSED, EBUR128_LEFT_SURROUND,
@@ -395,6 +403,27 @@ int infoOf(int argc, char** argv) {
     return 0;
 }
 
+int meterMemory(int argc, char** argv) {
+    if (argc < 3) return fail("meter-memory SECONDS");
+    const int rate = 8000;
+    const int64_t seconds = std::atoll(argv[2]);
+    ChannelLayout layout;
+    mapChannels(1, nullptr, layout);
+    MeterChoice choice;
+    choice.truePeak = false;
+    LoudnessMeter meter(layout, rate, choice);
+    std::vector<float> second(static_cast<size_t>(rate));
+    Signal signal{rate};
+    for (size_t i = 0; i < second.size(); ++i) second[i] = signal.sample(0, static_cast<int64_t>(i) + rate / 2);
+    size_t afterMinute = 0;
+    for (int64_t s = 0; s < seconds; ++s) {
+        meter.add(second.data(), rate);
+        if (s == 59) afterMinute = mallinfo2().uordblks;
+    }
+    std::printf("%lld\n", static_cast<long long>(mallinfo2().uordblks) - static_cast<long long>(afterMinute));
+    return meter.figures().integratedLufs < 0 ? 0 : 3;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -404,5 +433,6 @@ int main(int argc, char** argv) {
     if (command == "compare") return compare(argc, argv);
     if (command == "measure") return measure(argc, argv);
     if (command == "info") return infoOf(argc, argv);
+    if (command == "meter-memory") return meterMemory(argc, argv);
     return fail("generate, reference, compare, measure or info");
 }

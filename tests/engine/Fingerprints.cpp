@@ -55,7 +55,7 @@ void configure(LevelerCore& e, float share) {
 
 EngineFingerprints engineFingerprints(bool baselineKernels) {
     auto kernels = [&](LevelerCore& e) {
-        if (baselineKernels) LevelerCoreProbe::useAvx2(e) = false;
+        if (baselineKernels) LevelerCoreProbe::kernels(e) = &orvanta::baselineKernels();
     };
 
     LevelerCore mono;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
 
 #include "Probe.h"
 #include "Signals.h"
@@ -15,29 +14,21 @@ namespace {
 
 constexpr int kRate = 48000;
 
-std::vector<float> noise(double amplitude, int samples, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::normal_distribution<float> gauss(0.0f, 1.0f);
-    std::vector<float> out(samples);
-    for (float& x : out) x = static_cast<float>(amplitude * gauss(rng));
-    return out;
-}
-
+// Six channels of samples, processed in place.
 struct SixChannels {
     std::vector<float> ch[6];
     explicit SixChannels(int samples) {
         for (auto& c : ch) c.assign(samples, 0.0f);
     }
-    const float* const* in() {
-        for (int c = 0; c < 6; ++c) inPtr[c] = ch[c].data();
-        return inPtr;
+    // Through a 5.1 unit, or the first `channels` through one engine.
+    void process(Surround51& unit, int channels = 6) {
+        float* io[6];
+        for (int c = 0; c < 6; ++c) io[c] = ch[c].data();
+        const int n = static_cast<int>(ch[0].size());
+        if (channels == 1) unit.main.processMono(io[0], io[0], n);
+        if (channels == 2) unit.main.processStereo(io[0], io[1], io[0], io[1], n);
+        if (channels == 6) unit.process(io, io, n);
     }
-    float* const* out() {
-        for (int c = 0; c < 6; ++c) outPtr[c] = ch[c].data();
-        return outPtr;
-    }
-    const float* inPtr[6];
-    float* outPtr[6];
 };
 
 void setUp51(Surround51& unit) {
@@ -48,7 +39,7 @@ void setUp51(Surround51& unit) {
 
 TEST(Layouts, StereoWithIdenticalChannelsEqualsMono) {
     LevelerCore mono, stereo;
-    const std::vector<float> in = noise(0.2, 3 * kRate, 1);
+    const std::vector<float> in = testsig::noise(0.2, 3 * kRate, 1);
     std::vector<float> outMono(in.size()), outL(in.size()), outR(in.size());
     mono.processMono(in.data(), outMono.data(), static_cast<int32_t>(in.size()));
     stereo.processStereo(in.data(), in.data(), outL.data(), outR.data(), static_cast<int32_t>(in.size()));
@@ -65,9 +56,9 @@ TEST(Layouts, BackChannelsWeighMoreThanFrontChannels) {
         setUp51(unit);
         unit.main.setMaxGain(30.0f);
         SixChannels io(kRate);
-        io.ch[left] = noise(0.3, kRate, 3);
-        io.ch[right] = noise(0.3, kRate, 4);
-        unit.process(io.in(), io.out(), kRate);
+        io.ch[left] = testsig::noise(0.3, kRate, 3);
+        io.ch[right] = testsig::noise(0.3, kRate, 4);
+        io.process(unit);
         const double g = unit.main.getLevelerGain();
         return 1.0 / (g * g);
     };
@@ -85,8 +76,8 @@ TEST(Layouts, LfeOnlyInputLeavesTheMainChannelsAlone) {
     SixChannels io(kRate), quiet(kRate);
     const std::vector<float> lfe = testsig::sine(60.0, 0.2, kRate);
     io.ch[Surround51::Lfe] = lfe;
-    unit.process(io.in(), io.out(), kRate);
-    silent.process(quiet.in(), quiet.out(), kRate);
+    io.process(unit);
+    quiet.process(silent);
     EXPECT_EQ(unit.main.getLevelerGain(), silent.main.getLevelerGain());
     for (int c : {0, 1, 2, 4, 5})
         for (float y : io.ch[c]) ASSERT_EQ(y, 0.0f);
@@ -99,14 +90,14 @@ TEST(Layouts, LfeOnlyInputLeavesTheMainChannelsAlone) {
 TEST(Layouts, PeaksAreLimitedPerGroup) {
     const int n = kRate;
     SixChannels base(n);
-    for (int c = 0; c < 6; ++c) base.ch[c] = noise(0.02, n, 10 + c);
+    for (int c = 0; c < 6; ++c) base.ch[c] = testsig::noise(0.02, n, 10 + c);
     auto render = [&](int hotChannel) {
         Surround51 unit;
         setUp51(unit);
         SixChannels io = base;
         if (hotChannel >= 0)
             for (int i = 20000; i < 20480; ++i) io.ch[hotChannel][i] = (i % 2 ? 3.0f : -3.0f);
-        unit.process(io.in(), io.out(), n);
+        io.process(unit);
         return io;
     };
     const SixChannels plain = render(-1);
@@ -127,45 +118,37 @@ TEST(Layouts, PeaksAreLimitedPerGroup) {
 }
 
 TEST(Layouts, ImpulseOnEveryChannelLeavesAfterTheLatency) {
-    const int n = 2500;
-    {
-        LevelerCore e;
-        for (int ch = 0; ch < 2; ++ch) {
-            std::vector<float> in[2] = {std::vector<float>(n, 0.0f), std::vector<float>(n, 0.0f)};
-            std::vector<float> out[2] = {std::vector<float>(n), std::vector<float>(n)};
-            in[ch][10] = 0.5f;
-            e.reset();
-            e.processStereo(in[0].data(), in[1].data(), out[0].data(), out[1].data(), n);
-            for (int i = 0; i < n; ++i) {
-                const bool there = i == 10 + static_cast<int>(e.latency());
-                ASSERT_EQ(out[ch][i] != 0.0f, there) << ch << " " << i;
-                ASSERT_EQ(out[1 - ch][i], 0.0f);
-            }
+    for (int channels : {1, 2, 6}) {
+        for (int ch = 0; ch < channels; ++ch) {
+            Surround51 unit;
+            if (channels == 6) setUp51(unit);
+            SixChannels io(2500);
+            io.ch[ch][10] = 0.5f;
+            io.process(unit, channels);
+            for (int c = 0; c < channels; ++c)
+                for (int i = 0; i < 2500; ++i)
+                    ASSERT_EQ(io.ch[c][i] != 0.0f, c == ch && i == 10 + static_cast<int>(unit.latency()))
+                        << channels << " channels, impulse on " << ch << ", channel " << c << ", sample " << i;
         }
-    }
-    for (int ch = 0; ch < 6; ++ch) {
-        Surround51 unit;
-        setUp51(unit);
-        SixChannels io(n);
-        io.ch[ch][10] = 0.5f;
-        unit.process(io.in(), io.out(), n);
-        for (int c = 0; c < 6; ++c)
-            for (int i = 0; i < n; ++i)
-                ASSERT_EQ(io.ch[c][i] != 0.0f, c == ch && i == 10 + static_cast<int>(unit.latency()))
-                    << ch << " " << c << " " << i;
     }
 }
 
 TEST(Layouts, InPlaceAndChunkedProcessingGiveTheSameBits) {
     const int n = 3 * kRate + 17;
     SixChannels source(n);
-    for (int c = 0; c < 6; ++c) source.ch[c] = noise(c == 3 ? 0.8 : 0.3, n, 20 + c);
+    for (int c = 0; c < 6; ++c) source.ch[c] = testsig::noise(c == 3 ? 0.8 : 0.3, n, 20 + c);
 
     // Separate buffers, one call.
     Surround51 separate;
     setUp51(separate);
     SixChannels outSeparate(n);
-    separate.process(source.in(), outSeparate.out(), n);
+    const float* in[6];
+    float* out[6];
+    for (int c = 0; c < 6; ++c) {
+        in[c] = source.ch[c].data();
+        out[c] = outSeparate.ch[c].data();
+    }
+    separate.process(in, out, n);
 
     // Every input buffer is its own output buffer, odd block sizes.
     Surround51 inPlace;

@@ -1,6 +1,7 @@
 // The two-lane exp and log against the scalar ones, bit for bit: the gain
-// pass uses the lanes, the frame-by-frame path and the setters the scalars,
-// and both must give the same gains.
+// law's kernels use the lanes, the frame-by-frame path and the setters the
+// scalars, and both must give the same gains. (The kernels themselves, with
+// the four-lane build, are compared in KernelsTest.cpp.)
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -10,16 +11,14 @@
 #include <random>
 #include <vector>
 
+#include <immintrin.h>
+
 #include "Math.h"
-#include "LogLawPass.h"
+// The lanes as the baseline kernels build them.
+#include "LanesSse.inc"
+#include "MathLanes.inc"
 
 namespace {
-
-uint32_t bitsOf(float x) {
-    uint32_t bits;
-    std::memcpy(&bits, &x, sizeof bits);
-    return bits;
-}
 
 uint64_t bitsOf(double x) {
     uint64_t bits;
@@ -35,11 +34,13 @@ double fromBits(uint64_t bits) {
 
 // Counts the arguments whose lane result differs from the scalar one, in
 // either lane, and reports the first few.
-template <typename Lanes, typename Scalar>
-int64_t countDifferences(const char* name, const std::vector<double>& arguments, Lanes lanes, Scalar scalar) {
+typedef orvanta::TwoDoubles::Double Lanes;
+
+template <typename Function, typename Scalar>
+int64_t countDifferences(const char* name, const std::vector<double>& arguments, Function lanes, Scalar scalar) {
     int64_t differing = 0;
     for (size_t i = 0; i + 1 < arguments.size(); i += 2) {
-        const orvanta::DoubleLanes result = lanes(orvanta::DoubleLanes{arguments[i], arguments[i + 1]});
+        const Lanes result = lanes(Lanes{arguments[i], arguments[i + 1]});
         for (int k = 0; k < 2; ++k) {
             const double x = arguments[i + k];
             if (bitsOf(result[k]) == bitsOf(scalar(x))) continue;
@@ -101,80 +102,22 @@ std::vector<double> randomArguments(int kind, size_t count, unsigned seed) {
 
 double expScalar(double x) { return orvanta::exp(x); }
 double logScalar(double x) { return orvanta::log(x); }
+Lanes expLanes(Lanes x) { return orvanta::expLanes<orvanta::TwoDoubles>(x); }
+Lanes logLanes(Lanes x) { return orvanta::logLanes<orvanta::TwoDoubles>(x); }
 
 TEST(EngineMathLanes, SpecialArgumentsGiveTheScalarBits) {
     const std::vector<double> arguments = specialArguments();
-    EXPECT_EQ(countDifferences("exp", arguments, orvanta::expLanes, expScalar), 0);
-    EXPECT_EQ(countDifferences("log", arguments, orvanta::logLanes, logScalar), 0);
+    EXPECT_EQ(countDifferences("exp", arguments, expLanes, expScalar), 0);
+    EXPECT_EQ(countDifferences("log", arguments, logLanes, logScalar), 0);
 }
 
 TEST(EngineMathLanes, RandomArgumentsGiveTheScalarBits) {
     constexpr size_t kPerKind = 2000000;
     for (int kind = 0; kind < 5; ++kind) {
         const std::vector<double> arguments = randomArguments(kind, kPerKind, 1234u + kind);
-        EXPECT_EQ(countDifferences("exp", arguments, orvanta::expLanes, expScalar), 0) << "kind " << kind;
-        EXPECT_EQ(countDifferences("log", arguments, orvanta::logLanes, logScalar), 0) << "kind " << kind;
+        EXPECT_EQ(countDifferences("exp", arguments, expLanes, expScalar), 0) << "kind " << kind;
+        EXPECT_EQ(countDifferences("log", arguments, logLanes, logScalar), 0) << "kind " << kind;
     }
-}
-
-// The gain law as the pass computes it, power by power, over the engine's
-// power range and the slopes and offsets the settings give.
-TEST(EngineMathLanes, GainLawGivesTheScalarBits) {
-    std::mt19937_64 random(99);
-    std::uniform_real_distribution<double> uniform(0.0, 1.0);
-    int64_t differing = 0;
-    for (int i = 0; i < 2000000; ++i) {
-        const double slope = static_cast<float>(-0.5 * uniform(random));
-        const double offset = static_cast<float>(-5.0 + 10.0 * uniform(random));
-        const orvanta::DoubleLanes power = {std::exp2(-40.0 + 54.0 * uniform(random)),
-                                            std::exp2(-40.0 + 54.0 * uniform(random))};
-        const orvanta::DoubleLanes gain = orvanta::expLanes(orvanta::logLanes(power) * slope + offset);
-        for (int k = 0; k < 2; ++k)
-            differing += bitsOf(gain[k]) != bitsOf(orvanta::exp(orvanta::log(power[k]) * slope + offset));
-    }
-    EXPECT_EQ(differing, 0);
-}
-
-}  // namespace
-
-namespace {
-
-// The pass's log law, with four lanes where the processor has AVX2 and with
-// two, against the scalar law frame by frame: powers over the engine's range,
-// repeats (the reused gain), specials, and both branches.
-TEST(EngineMathLanes, LogLawPassGivesTheScalarGains) {
-    std::mt19937_64 random(7);
-    std::uniform_real_distribution<double> uniform(0.0, 1.0);
-    const std::vector<double> special = specialArguments();
-    const orvanta::LogLawSettings law = {1e-3, true, true, static_cast<float>(-0.35), static_cast<float>(-0.2),
-                                         static_cast<float>(0.7), static_cast<float>(-1.3), 15.85f};
-    const bool avx2 = __builtin_cpu_supports("avx2");
-    int64_t differing = 0;
-    for (int pass = 0; pass < 20000; ++pass) {
-        double programme[256];
-        const int32_t n = 1 + static_cast<int32_t>(random() % 256);
-        for (double& p : programme) {
-            const uint64_t pick = random() % 16;
-            p = pick == 0 ? special[random() % special.size()]
-                : pick < 4 ? programme[0] : std::exp2(-40.0 + 54.0 * uniform(random));
-        }
-        float two[256], four[256];
-        // No power computed yet (the engine's -1 could meet the specials' -1).
-        double lastPowerTwo = std::nan(""), lastPowerFour = std::nan("");
-        float lastGainTwo = 1.0f, lastGainFour = 1.0f;
-        orvanta::logLawGains<orvanta::TwoLanes>(programme, two, n, law, lastPowerTwo, lastGainTwo);
-        if (avx2) orvanta::logLawGainsAvx2(programme, four, n, law, lastPowerFour, lastGainFour);
-        for (int32_t i = 0; i < n; ++i) {
-            const double p = programme[i];
-            const bool high = p > law.inputPower;
-            const float rounded = static_cast<float>(orvanta::exp(orvanta::log(p) * (high ? law.highSlope : law.lowSlope) +
-                                                                 (high ? law.highOffset : law.lowOffset)));
-            const float expected = rounded > law.maxGain ? law.maxGain : rounded;
-            differing += bitsOf(two[i]) != bitsOf(expected);
-            if (avx2) differing += bitsOf(four[i]) != bitsOf(expected);
-        }
-    }
-    EXPECT_EQ(differing, 0);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
-// The staged passes against the frame-by-frame path: every layout, law and
-// rate, any block size, unmeasurable input samples, and overflow recoveries
-// at the first, a middle and the last frame of a block must give the same
-// bits, meters and recovery counts.
+// The staged passes against the frame-by-frame path, with every kernel table
+// this processor runs: every layout, law and rate, any block size, settings
+// changed between blocks, unmeasurable input samples, and overflow
+// recoveries (of the group and of the LFE engine) at the first, a middle and
+// the last frame of a block must give the same bits, meters and recovery
+// counts.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,6 +19,7 @@ using P = LevelerCoreProbe;
 namespace {
 
 enum class Layout { Mono, Stereo, Surround };
+constexpr Layout kLayouts[] = {Layout::Mono, Layout::Stereo, Layout::Surround};
 
 int channelsOf(Layout layout) { return layout == Layout::Mono ? 1 : layout == Layout::Stereo ? 2 : 6; }
 
@@ -39,53 +42,64 @@ std::vector<float> programme(int samples, unsigned seed, float rate) {
     return out;
 }
 
+struct Setting {
+    const char* name;
+    float rate;
+    std::function<void(LevelerCore&)> apply;
+};
+
 struct Outcome {
     std::vector<std::vector<float>> out;
     uint32_t recoveries = 0;
     float gain = 0, envelope = 0, deepest = 0;
 };
 
-// Runs `in` through one group in blocks of `block` samples; `beforeBlock`
-// may plant values in the main engine before block b.
-enum class Path { FrameByFrame, Staged, StagedBaseline };
-
-Outcome run(Layout layout, const std::function<void(LevelerCore&)>& configure, float rate,
-        const std::vector<std::vector<float>>& in, int block, Path path,
-        const std::function<void(LevelerCore&, int)>& beforeBlock = nullptr) {
+// Runs `in` through one group in blocks of `block` frames, with the staged
+// passes of `kernels`, or (null) the frame-by-frame path alone.
+// `beforeBlock` may change or plant values in the main engine before block b.
+// With `separateEngines`, a 5.1 block runs the main engine and then the LFE
+// engine, as the hand-over interface describes, instead of the unit.
+Outcome run(Layout layout, const Setting& setting, const std::vector<std::vector<float>>& in, int block, const orvanta::PassKernels* kernels,
+            const std::function<void(LevelerCore&, int)>& beforeBlock = nullptr, bool separateEngines = false) {
     Surround51 unit;
     LevelerCore& engine = unit.main;
     if (layout == Layout::Surround) engine.setChannelShare(0.2f);
-    configure(engine);
+    setting.apply(engine);
     if (layout == Layout::Surround) unit.lfe.setTruePeak(-1.0f);
-    unit.setSampleRate(rate);
-    P::sampleBySampleOnly(engine) = path == Path::FrameByFrame;
-    // The baseline kernels, also where the processor would take wider ones.
-    if (path == Path::StagedBaseline) P::useAvx2(engine) = false;
+    unit.setSampleRate(setting.rate);
+    if (kernels != nullptr) P::kernels(engine) = P::kernels(unit.lfe) = kernels;
 
     const int n = static_cast<int>(in[0].size());
     Outcome r;
     r.out.assign(in.size(), std::vector<float>(n));
+    std::vector<float> lfeCentre(block), lfePeak(block);
     for (int done = 0, b = 0; done < n; done += block, ++b) {
         const int count = std::min(block, n - done);
         if (beforeBlock) beforeBlock(engine, b);
-        if (layout == Layout::Mono) {
-            engine.processMono(&in[0][done], &r.out[0][done], count);
-        } else if (layout == Layout::Stereo) {
-            engine.processStereo(&in[0][done], &in[1][done], &r.out[0][done], &r.out[1][done], count);
+        const float* ip[6];
+        float* op[6];
+        for (size_t c = 0; c < in.size(); ++c) {
+            ip[c] = &in[c][done];
+            op[c] = &r.out[c][done];
+        }
+        if (kernels == nullptr) {
+            if (layout == Layout::Mono) P::framesMono(engine, ip[0], op[0], count);
+            if (layout == Layout::Stereo) P::framesStereo(engine, ip, op, count);
+            if (layout == Layout::Surround) P::framesSurround(unit, ip, op, count);
         } else {
-            const float* ip[6];
-            float* op[6];
-            for (int c = 0; c < 6; ++c) {
-                ip[c] = &in[c][done];
-                op[c] = &r.out[c][done];
+            if (layout == Layout::Mono) engine.processMono(ip[0], op[0], count);
+            if (layout == Layout::Stereo) engine.processStereo(ip[0], ip[1], op[0], op[1], count);
+            if (layout == Layout::Surround && !separateEngines) unit.process(ip, op, count);
+            if (layout == Layout::Surround && separateEngines) {
+                engine.processSurround(ip, op, lfeCentre.data(), lfePeak.data(), count);
+                unit.lfe.limitLfe(lfeCentre.data(), lfePeak.data(), op[orvanta::kLfeChannel], count);
             }
-            unit.process(ip, op, count);
         }
     }
     r.recoveries = engine.overflowRecoveryCount() + unit.lfe.overflowRecoveryCount();
     r.gain = engine.getLevelerGain();
     r.envelope = engine.getEnvelope();
-    r.deepest = engine.getDeepestEnvelope();
+    r.deepest = engine.getDeepestEnvelope() + unit.lfe.getDeepestEnvelope();
     return r;
 }
 
@@ -105,12 +119,6 @@ std::vector<std::vector<float>> inputs(Layout layout, int samples, float rate) {
     for (int c = 0; c < channelsOf(layout); ++c) in.push_back(programme(samples, 10u + c, rate));
     return in;
 }
-
-struct Setting {
-    const char* name;
-    float rate;
-    std::function<void(LevelerCore&)> apply;
-};
 
 const Setting kSettings[] = {
     {"defaults", 48000.0f, [](LevelerCore&) {}},
@@ -152,112 +160,103 @@ const Setting kSettings[] = {
      }},
 };
 
+const orvanta::PassKernels* chosen() { return &orvanta::chosenKernels(); }
+
 }  // namespace
 
-TEST(Passes, EveryLayoutLawAndRateGivesTheFrameByFrameBits) {
+TEST(Passes, EveryLayoutLawRateAndKernelTableGivesTheFrameByFrameBits) {
+    const orvanta::KernelTables tables = orvanta::runnableKernels();
     for (const Setting& s : kSettings) {
-        for (Layout layout : {Layout::Mono, Layout::Stereo, Layout::Surround}) {
-            SCOPED_TRACE(std::string(s.name) + ", channels " + std::to_string(channelsOf(layout)));
+        for (Layout layout : kLayouts) {
             const auto in = inputs(layout, static_cast<int>(s.rate * 1.5f), s.rate);
-            const Outcome frames = run(layout, s.apply, s.rate, in, 512, Path::FrameByFrame);
-            for (int block : {512, 64, 1000, 1}) {
-                SCOPED_TRACE(block);
-                expectSame(run(layout, s.apply, s.rate, in, block, Path::Staged), frames);
-            }
-            expectSame(run(layout, s.apply, s.rate, in, 300, Path::StagedBaseline), frames);
-        }
-    }
-}
-
-// The overflow recovery clears the delay lines and filters in the middle of
-// the walk: a block that meets it must take the frame-by-frame path, so the
-// recovery lands on exactly the frame it lands on there.
-TEST(Passes, RecoveryAtFirstMiddleAndLastFrameOfABlock) {
-    const float rate = 48000.0f;
-    const auto apply = kSettings[1].apply;
-    for (Layout layout : {Layout::Mono, Layout::Stereo, Layout::Surround}) {
-        const auto in = inputs(layout, 40000, rate);
-        for (int block : {64, 512}) {
-            for (int frame : {0, block / 2 - 1, block - 1, 255}) {
-                for (float bad : {NAN, INFINITY}) {
-                    SCOPED_TRACE(std::to_string(channelsOf(layout)) + " channels, block " + std::to_string(block) +
-                                 ", frame " + std::to_string(frame) + ", " + std::to_string(bad));
-                    // A NaN starts the recovery when it is the centre sample,
-                    // 6 frames after it leaves the delay line; an infinity at once.
-                    const int target = 40 * block + frame;  // frame of the first recovery
-                    const int leaves = std::isnan(bad) ? target - 6 : target;
-                    const int plantBlock = leaves / block - 1;
-                    auto plant = [&](LevelerCore& e, int b) {
-                        if (b != plantBlock) return;
-                        const int len = P::lookaheadLength(e);
-                        const int slot = (P::lookaheadIndex(e) + leaves - b * block) % len;
-                        P::lookaheadDelay(e)[layout == Layout::Surround ? 4 : channelsOf(layout) - 1][slot] = bad;
-                    };
-                    const Outcome frames = run(layout, apply, rate, in, block, Path::FrameByFrame, plant);
-                    const Outcome staged = run(layout, apply, rate, in, block, Path::Staged, plant);
-                    // The programme's own unmeasurable samples never reach the
-                    // estimator; the planted one does.
-                    EXPECT_EQ(frames.recoveries, std::isnan(bad) ? 1u : 12u);
-                    expectSame(staged, frames);
+            const Outcome frames = run(layout, s, in, 512, nullptr);
+            for (int t = 0; t < tables.count; ++t) {
+                for (int block : {512, 64, 1000, 1}) {
+                    SCOPED_TRACE(std::string(s.name) + ", channels " + std::to_string(channelsOf(layout)) + ", " +
+                                 tables.table[t]->name + ", block " + std::to_string(block));
+                    expectSame(run(layout, s, in, block, tables.table[t]), frames);
                 }
             }
         }
     }
 }
 
-// An infinite LFE sample planted in the main engine's LFE line reaches only
-// the LFE engine's reduced recovery, 12 times.
-TEST(Passes, LfeRecoveryMatchesTheFrameByFramePath) {
-    const float rate = 48000.0f;
-    const auto in = inputs(Layout::Surround, 20000, rate);
-    auto plant = [](LevelerCore& e, int b) {
-        if (b == 3) P::lookaheadDelay(e)[3][(P::lookaheadIndex(e) + 100) % P::lookaheadLength(e)] = INFINITY;
-    };
-    const Outcome frames = run(Layout::Surround, kSettings[0].apply, rate, in, 128, Path::FrameByFrame, plant);
-    const Outcome staged = run(Layout::Surround, kSettings[0].apply, rate, in, 128, Path::Staged, plant);
-    EXPECT_EQ(frames.recoveries, 12u);
-    expectSame(staged, frames);
-}
-
-// Settings that change between blocks reach the next pass: law, mode, input
-// level, maximum gain and ceiling, on a programme with silent stretches in
-// which the detector stands still.
-TEST(Passes, SettingsChangedBetweenBlocks) {
-    const float rate = 48000.0f;
-    for (Layout layout : {Layout::Mono, Layout::Stereo, Layout::Surround}) {
-        SCOPED_TRACE(channelsOf(layout));
-        const auto in = inputs(layout, 60000, rate);
-        auto change = [](LevelerCore& e, int b) {
-            switch (b % 40) {
-                case 5: e.setMixMode(3); e.setCorrectionLow(50.0f); break;
-                case 12: e.setInputLevel(-26.0f); break;
-                case 19: e.setMaxGain(3.0f); break;
-                case 23: e.setCorrectionHigh(0.0f); e.setCorrectionLow(0.0f); break;
-                case 27: e.setCorrectionHigh(80.0f); e.setMixMode(1); break;
-                case 31: e.setTruePeak(-4.0f); break;
-                case 36: e.setMaxGain(15.0f); e.setMixMode(0); break;
-                default: break;
+// The overflow recovery clears the delay lines and filters in the middle of
+// the walk: a block that meets it must take the frame-by-frame path, so the
+// recovery lands on exactly the frame it lands on there. A value beyond
+// measure planted in a delay line (the inputs never let one in) reaches the
+// estimator on the frame chosen; in the 5.1 LFE line it reaches only the LFE
+// engine's reduced recovery.
+TEST(Passes, RecoveryAtFirstMiddleAndLastFrameOfABlock) {
+    const Setting& setting = kSettings[1];
+    for (Layout layout : kLayouts) {
+        const auto in = inputs(layout, 40000, setting.rate);
+        std::vector<int> lines = {channelsOf(layout) - 1};
+        if (layout == Layout::Surround) lines = {4, orvanta::kLfeChannel};
+        for (int line : lines) {
+            for (int block : {64, 512}) {
+                for (int frame : {0, block / 2 - 1, block - 1, 255}) {
+                    for (float bad : {NAN, INFINITY}) {
+                        SCOPED_TRACE(std::to_string(channelsOf(layout)) + " channels, line " + std::to_string(line) +
+                                     ", block " + std::to_string(block) + ", frame " + std::to_string(frame) + ", " +
+                                     std::to_string(bad));
+                        // A NaN starts the recovery when it is the centre
+                        // sample, 6 frames after it leaves the delay line; an
+                        // infinity at once, and on each of the 12 frames it
+                        // spends in the estimator's ring.
+                        const int target = 40 * block + frame;  // frame of the first recovery
+                        const int leaves = std::isnan(bad) ? target - orvanta::TruePeakEstimator::kCentreDelay : target;
+                        const int plantBlock = leaves / block - 1;
+                        auto plant = [&](LevelerCore& e, int b) {
+                            if (b != plantBlock) return;
+                            orvanta::LookaheadDelay& delay = P::lookahead(e);
+                            delay.line[line][(delay.index + leaves - b * block) % delay.length] = bad;
+                        };
+                        const Outcome frames = run(layout, setting, in, block, nullptr, plant);
+                        EXPECT_EQ(frames.recoveries, std::isnan(bad) ? 1u : 12u);
+                        expectSame(run(layout, setting, in, block, chosen(), plant), frames);
+                    }
+                }
             }
-        };
-        const Outcome frames = run(layout, kSettings[0].apply, rate, in, 160, Path::FrameByFrame, change);
-        expectSame(run(layout, kSettings[0].apply, rate, in, 160, Path::Staged, change), frames);
+        }
     }
 }
 
-// In digital silence the detector stands still and the programme power
-// repeats exactly; a new law must still take effect at once.
-TEST(Passes, LawChangeDuringSilence) {
-    const float rate = 48000.0f;
-    std::vector<std::vector<float>> in{std::vector<float>(4 * 48000, 0.0f)};
-    auto change = [](LevelerCore& e, int b) {
+// Settings that change between blocks reach the next pass: law, mode, input
+// level, maximum gain and ceiling, on the programme and in digital silence,
+// where the detector stands still, the programme power repeats exactly and a
+// new law must still take effect at once.
+TEST(Passes, SettingsChangedBetweenBlocks) {
+    auto onProgramme = [](LevelerCore& e, int b) {
+        switch (b % 40) {
+            case 5: e.setMixMode(3); e.setCorrectionLow(50.0f); break;
+            case 12: e.setInputLevel(-26.0f); break;
+            case 19: e.setMaxGain(3.0f); break;
+            case 23: e.setCorrectionHigh(0.0f); e.setCorrectionLow(0.0f); break;
+            case 27: e.setCorrectionHigh(80.0f); e.setMixMode(1); break;
+            case 31: e.setTruePeak(-4.0f); break;
+            case 36: e.setMaxGain(15.0f); e.setMixMode(0); break;
+            default: break;
+        }
+    };
+    for (Layout layout : kLayouts) {
+        SCOPED_TRACE(channelsOf(layout));
+        const auto in = inputs(layout, 60000, 48000.0f);
+        const Outcome frames = run(layout, kSettings[0], in, 160, nullptr, onProgramme);
+        expectSame(run(layout, kSettings[0], in, 160, chosen(), onProgramme), frames);
+    }
+
+    auto inSilence = [](LevelerCore& e, int b) {
         if (b == 500) e.setTargetLevel(-14.0f);
         if (b == 600) e.setMaxGain(2.0f);
         if (b == 700) e.setInputLevel(-40.0f);
     };
+    const std::vector<std::vector<float>> silence{std::vector<float>(4 * 48000, 0.0f)};
     for (const Setting& s : kSettings) {
         SCOPED_TRACE(s.name);
-        const Outcome frames = run(Layout::Mono, s.apply, rate, in, 256, Path::FrameByFrame, change);
-        expectSame(run(Layout::Mono, s.apply, rate, in, 256, Path::Staged, change), frames);
+        const Setting at48k = {s.name, 48000.0f, s.apply};
+        const Outcome frames = run(Layout::Mono, at48k, silence, 256, nullptr, inSilence);
+        expectSame(run(Layout::Mono, at48k, silence, 256, chosen(), inSilence), frames);
     }
 }
 
@@ -265,28 +264,7 @@ TEST(Passes, LawChangeDuringSilence) {
 // the same block as the hand-over interface describes, gives the bits of the
 // 5.1 unit, in which the LFE engine steps along inside the main engine's pass.
 TEST(Passes, SurroundEnginesCalledSeparatelyGiveTheUnitsBits) {
-    const float rate = 48000.0f;
-    const int n = 30000;
-    const auto in = inputs(Layout::Surround, n, rate);
-    const Outcome unit = run(Layout::Surround, kSettings[1].apply, rate, in, 200, Path::Staged);
-
-    LevelerCore main, lfe;
-    main.setChannelShare(0.2f);
-    kSettings[1].apply(main);
-    lfe.setTruePeak(-1.0f);
-    std::vector<std::vector<float>> out(6, std::vector<float>(n));
-    std::vector<float> centre(200), peak(200);
-    for (int done = 0; done < n; done += 200) {
-        const int count = std::min(200, n - done);
-        const float* ip[6];
-        float* op[6];
-        for (int c = 0; c < 6; ++c) {
-            ip[c] = &in[c][done];
-            op[c] = &out[c][done];
-        }
-        main.processSurround(ip, op, centre.data(), peak.data(), count);
-        lfe.limitLfe(centre.data(), peak.data(), op[3], count);
-    }
-    for (int c = 0; c < 6; ++c)
-        for (int i = 0; i < n; ++i) ASSERT_TRUE(testsig::sameBits(out[c][i], unit.out[c][i])) << c << " " << i;
+    const auto in = inputs(Layout::Surround, 30000, kSettings[1].rate);
+    expectSame(run(Layout::Surround, kSettings[1], in, 200, chosen(), nullptr, true),
+               run(Layout::Surround, kSettings[1], in, 200, chosen()));
 }

@@ -1,89 +1,66 @@
-// White-box access to LevelerCore's fields for the engine tests.
+// White-box access to LevelerCore's stages for the engine tests.
 #pragma once
 
 #include "LevelerCore.h"
+#include "Surround51.h"
 
 struct LevelerCoreProbe {
-#define ORVANTA_PROBE(field) \
-    static auto& field(LevelerCore& e) { return e.field; }
-    ORVANTA_PROBE(levelRing)
-    ORVANTA_PROBE(peakRing)
-    ORVANTA_PROBE(sampleRing)
-    ORVANTA_PROBE(tpRing)
-    ORVANTA_PROBE(lookaheadDelay)
-    ORVANTA_PROBE(ceiling)
-    ORVANTA_PROBE(releaseFloor)
-    ORVANTA_PROBE(floorKnee)
-    ORVANTA_PROBE(holdMin)
-    ORVANTA_PROBE(floorMin)
-    ORVANTA_PROBE(sampleRate)
-    ORVANTA_PROBE(outScale)
-    ORVANTA_PROBE(shelfA1)
-    ORVANTA_PROBE(shelfA2)
-    ORVANTA_PROBE(shelfB0)
-    ORVANTA_PROBE(shelfB1)
-    ORVANTA_PROBE(shelfB2)
-    ORVANTA_PROBE(highPassA1)
-    ORVANTA_PROBE(highPassA2)
-    ORVANTA_PROBE(shelfState1)
-    ORVANTA_PROBE(shelfState2)
-    ORVANTA_PROBE(highPassState1)
-    ORVANTA_PROBE(highPassState2)
-    ORVANTA_PROBE(fastPower)
-    ORVANTA_PROBE(heldPower)
-    ORVANTA_PROBE(slowPower)
-    ORVANTA_PROBE(kPower)
-    ORVANTA_PROBE(calibrationTarget)
-    ORVANTA_PROBE(calibration)
-    ORVANTA_PROBE(coef100ms)
-    ORVANTA_PROBE(coef500ms)
-    ORVANTA_PROBE(coef800ms)
-    ORVANTA_PROBE(coef8s)
-    ORVANTA_PROBE(targetAmplitude)
-    ORVANTA_PROBE(targetLevel)
-    ORVANTA_PROBE(maxGain)
-    ORVANTA_PROBE(freezeThreshold)
-    ORVANTA_PROBE(inputLevel)
-    ORVANTA_PROBE(inputPower)
-    ORVANTA_PROBE(correctionHigh)
-    ORVANTA_PROBE(correctionLow)
-    ORVANTA_PROBE(highUsesLogLaw)
-    ORVANTA_PROBE(lowUsesLogLaw)
-    ORVANTA_PROBE(staticGainMode)
-    ORVANTA_PROBE(staticGain)
-    ORVANTA_PROBE(highLinearOffset)
-    ORVANTA_PROBE(lfeGain)
-    ORVANTA_PROBE(channelShare)
-    ORVANTA_PROBE(levelerGain)
-    ORVANTA_PROBE(antiDenormal)
-    ORVANTA_PROBE(startupCount)
-    ORVANTA_PROBE(gapCount)
-    ORVANTA_PROBE(gapHoldLength)
-    ORVANTA_PROBE(lookaheadLength)
-    ORVANTA_PROBE(lookaheadIndex)
-    ORVANTA_PROBE(limLen)
-    ORVANTA_PROBE(holdLen)
-    ORVANTA_PROBE(holdCount)
-    ORVANTA_PROBE(longHoldLen)
-    ORVANTA_PROBE(attackDiv)
-    ORVANTA_PROBE(releaseCoef)
-    ORVANTA_PROBE(levelRise)
-    ORVANTA_PROBE(levelFall)
-    ORVANTA_PROBE(envelope)
-    ORVANTA_PROBE(peakTarget)
-    ORVANTA_PROBE(levelGate)
-    ORVANTA_PROBE(tpWrite)
-    ORVANTA_PROBE(tpCentre)
-    ORVANTA_PROBE(sampleBySampleOnly)
-    ORVANTA_PROBE(useAvx2)
-#undef ORVANTA_PROBE
+    // The stages, as the engine holds them (their fields: the stage headers).
+    static orvanta::Detector& detector(LevelerCore& e) { return e.detector; }
+    static orvanta::DetectorChannel& channel(LevelerCore& e, int d = 0) { return e.detector.state.channel[d]; }
+    static orvanta::GainLaw& law(LevelerCore& e) { return e.gainLaw; }
+    static orvanta::LookaheadDelay& lookahead(LevelerCore& e) { return e.lookahead; }
+    static orvanta::TruePeakEstimator& estimator(LevelerCore& e) { return e.truePeak; }
+    static orvanta::Limiter& limiter(LevelerCore& e) { return e.limiter; }
+    static const orvanta::PassKernels*& kernels(LevelerCore& e) { return e.kernels; }
 
+    // One detector step on channel d, the offset flipped after it as the
+    // loops flip it.
     static float detect(LevelerCore& e, int d, float x) {
         bool rejected = false;
-        return e.detectChannel(d, x, rejected);
+        orvanta::DetectorState& state = e.detector.state;
+        const float power = state.channel[d].step(e.detector.settings, x + state.antiDenormal, rejected);
+        state.antiDenormal = -state.antiDenormal;
+        return power;
     }
     static void gainFor(LevelerCore& e, double programmePower) { e.computeLevelerGain(programmePower); }
+    // One sample through ring 0 of the estimator.
     static float truePeak(LevelerCore& e, float gained, float* centre) {
-        return e.estimateTruePeak(&gained, 1, 0x1u, centre, nullptr);
+        return e.truePeak.estimate(&gained, 1, 0x1u, centre, nullptr);
     }
+
+    // The frame-by-frame path alone, the reference the staged passes must
+    // match: what the loops fall back to, for every frame.
+    static void framesMono(LevelerCore& e, const float* in, float* out, int32_t count) {
+        for (int32_t i = 0; i < count; ++i) e.channelsFrame<1>(&in, &out, i);
+    }
+    static void framesStereo(LevelerCore& e, const float* const in[2], float* const out[2], int32_t count) {
+        for (int32_t i = 0; i < count; ++i) e.channelsFrame<2>(in, out, i);
+    }
+    // The 5.1 unit's engines, in the unit's chunks of kPassFrames.
+    static void framesSurround(Surround51& unit, const float* const in[6], float* const out[6], int32_t count) {
+        float centre[LevelerCore::kPassFrames], peak[LevelerCore::kPassFrames];
+        for (int32_t done = 0; done < count; done += LevelerCore::kPassFrames) {
+            const int32_t n = count - done < LevelerCore::kPassFrames ? count - done : LevelerCore::kPassFrames;
+            const float* chunkIn[6];
+            float* chunkOut[6];
+            for (int c = 0; c < 6; ++c) {
+                chunkIn[c] = in[c] + done;
+                chunkOut[c] = out[c] + done;
+            }
+            for (int32_t i = 0; i < n; ++i) unit.main.surroundFrame(chunkIn, chunkOut, i, centre, peak);
+            unit.lfe.limitLfe(centre, peak, chunkOut[orvanta::kLfeChannel], n);
+        }
+    }
+
+    // Settings as the parameter-table and stress tests read them.
+    static float& targetLevel(LevelerCore& e) { return e.gainLaw.targetLevel; }
+    static float& maxGain(LevelerCore& e) { return e.gainLaw.maxGain; }
+    static float& inputPower(LevelerCore& e) { return e.gainLaw.inputPower; }
+    static double& correctionHigh(LevelerCore& e) { return e.gainLaw.correctionHigh; }
+    static double& correctionLow(LevelerCore& e) { return e.gainLaw.correctionLow; }
+    static float& lfeGain(LevelerCore& e) { return e.gainLaw.lfeGain; }
+    static uint8_t& staticGainMode(LevelerCore& e) { return e.gainLaw.staticGainMode; }
+    static float& channelShare(LevelerCore& e) { return e.detector.settings.channelShare; }
+    static float& freezeThreshold(LevelerCore& e) { return e.detector.settings.freezeThreshold; }
 };

@@ -29,9 +29,9 @@ std::vector<float> programme(int samples) {
 
 bool detectorFinite(LevelerCore& e) {
     for (int d = 0; d < 5; ++d) {
-        for (float v : {P::fastPower(e)[d], P::heldPower(e)[d], P::slowPower(e)[d], P::kPower(e)[d],
-                        P::calibration(e)[d], P::calibrationTarget(e)[d], P::highPassState1(e)[d],
-                        P::highPassState2(e)[d], P::shelfState1(e)[d], P::shelfState2(e)[d]})
+        for (float v : {P::channel(e, d).fastPower, P::channel(e, d).heldPower, P::channel(e, d).slowPower, P::channel(e, d).kPower,
+                        P::channel(e, d).calibration, P::channel(e, d).calibrationTarget, P::channel(e, d).highPassState1,
+                        P::channel(e, d).highPassState2, P::channel(e, d).shelfState1, P::channel(e, d).shelfState2})
             if (!std::isfinite(v)) return false;
     }
     return std::isfinite(e.getLevelerGain());
@@ -43,30 +43,33 @@ double rms(const std::vector<float>& x, int from, int to) {
     return std::sqrt(sum / (to - from));
 }
 
-// Feeds two 5.1 units the clean programme on every channel but `channel`,
-// which carries `zeroed` into the one and `poisoned` into the other. Returns
-// where their outputs first differ ("channel C, sample I"), or "" when they
-// are the same to the bit.
-std::string firstDifference51(Surround51& expected, Surround51& actual, int channel,
-                              const std::vector<float>& clean, const std::vector<float>& zeroed,
-                              const std::vector<float>& poisoned) {
-    const int total = static_cast<int>(clean.size());
-    std::vector<std::vector<float>> out(12, std::vector<float>(total));
-    const float* wantIn[6];
-    const float* gotIn[6];
-    float* wantOut[6];
-    float* gotOut[6];
-    for (int ch = 0; ch < 6; ++ch) {
-        wantIn[ch] = ch == channel ? zeroed.data() : clean.data();
-        gotIn[ch] = ch == channel ? poisoned.data() : clean.data();
-        wantOut[ch] = out[ch].data();
-        gotOut[ch] = out[6 + ch].data();
+// One group of 1, 2 or 6 channels, set up by `configure`, fed the clean
+// programme on every channel but `channel`, which carries `odd`.
+using Configure = void (*)(Surround51&);
+std::vector<std::vector<float>> render(int channels, Configure configure, int channel, const std::vector<float>& clean,
+                                       const std::vector<float>& odd) {
+    Surround51 unit;  // mono and stereo run its main engine alone
+    configure(unit);
+    const int n = static_cast<int>(clean.size());
+    std::vector<std::vector<float>> out(channels, std::vector<float>(n));
+    const float* in[6];
+    float* o[6];
+    for (int ch = 0; ch < channels; ++ch) {
+        in[ch] = ch == channel ? odd.data() : clean.data();
+        o[ch] = out[ch].data();
     }
-    expected.process(wantIn, wantOut, total);
-    actual.process(gotIn, gotOut, total);
-    for (int ch = 0; ch < 6; ++ch)
-        for (int i = 0; i < total; ++i)
-            if (!testsig::sameBits(wantOut[ch][i], gotOut[ch][i]))
+    if (channels == 1) unit.main.processMono(in[0], o[0], n);
+    if (channels == 2) unit.main.processStereo(in[0], in[1], o[0], o[1], n);
+    if (channels == 6) unit.process(in, o, n);
+    return out;
+}
+
+// Where two renders first differ ("channel C, sample I"), or "" when they
+// are the same to the bit.
+std::string firstDifference(const std::vector<std::vector<float>>& a, const std::vector<std::vector<float>>& b) {
+    for (size_t ch = 0; ch < a.size(); ++ch)
+        for (size_t i = 0; i < a[ch].size(); ++i)
+            if (!testsig::sameBits(a[ch][i], b[ch][i]))
                 return "channel " + std::to_string(ch) + ", sample " + std::to_string(i);
     return "";
 }
@@ -145,77 +148,48 @@ TEST(Robustness, NonFiniteSettingsAreIgnored) {
     for (int i = 0; i < kRate; ++i) ASSERT_TRUE(testsig::sameBits(a[i], b[i])) << i;
 }
 
-// Paths that run no detector (static gain, and the LFE on every path) let an
-// unmeasurable sample in as silence: the output is, to the bit, that of the
-// same programme with a zero in its place.
+// Paths that run no detector (static gain in every layout, and the 5.1 LFE
+// on every path) let an unmeasurable sample in as silence: the output is, to
+// the bit, that of the same programme with a zero in its place, and in 5.1
+// the limiter works on the group's joint peak.
 TEST(Robustness, UnmeasurableSampleIsLostAloneWithoutDetector) {
-    const int total = 2 * kRate;
-    const int badAt = kRate / 2 + 77;
-    const std::vector<float> clean = programme(total);
-    for (float bad : {NAN, INFINITY, -INFINITY, 1e20f, 1e30f, -3.4e38f}) {
-        SCOPED_TRACE(bad);
-        std::vector<float> zeroed = clean, poisoned = clean;
-        zeroed[badAt] = 0.0f;
-        poisoned[badAt] = bad;
-
-        // Static gain: both corrections at 0 %.
-        LevelerCore expected, actual;
-        for (LevelerCore* e : {&expected, &actual}) {
-            e->setCorrectionHigh(0.0f);
-            e->setCorrectionLow(0.0f);
-            e->setMaxGain(6.0f);
-        }
-        std::vector<float> want(total), got(total);
-        expected.processMono(zeroed.data(), want.data(), total);
-        actual.processMono(poisoned.data(), got.data(), total);
-        for (int i = 0; i < total; ++i) ASSERT_TRUE(testsig::sameBits(want[i], got[i])) << "static gain, sample " << i;
-
-        // The 5.1 unit's LFE, with the leveler running and in static gain.
-        for (bool staticGain : {false, true}) {
-            Surround51 expected51, actual51;
-            for (Surround51* u : {&expected51, &actual51}) {
-                u->main.setLfeGain(6.0f);
-                if (staticGain) {
-                    u->main.setCorrectionHigh(0.0f);
-                    u->main.setCorrectionLow(0.0f);
-                }
-            }
-            ASSERT_EQ(firstDifference51(expected51, actual51, Surround51::Lfe, clean, zeroed, poisoned), "")
-                << "5.1 " << (staticGain ? "static gain" : "levelling");
-        }
-    }
-}
-
-// Static gain in the other layouts: stereo, and the five main channels of the
-// 5.1 unit, where the limiter works on the group's joint peak.
-TEST(Robustness, UnmeasurableSampleIsLostAloneInStaticGainStereoAndSurround) {
-    const int total = kRate;
+    auto staticGain = [](Surround51& u) {
+        u.main.setCorrectionHigh(0.0f);
+        u.main.setCorrectionLow(0.0f);
+        u.main.setMaxGain(6.0f);
+    };
+    auto limiterOnly = [](Surround51& u) {
+        testsig::makeLimiterOnly(u.main, -1.0f);
+        u.lfe.setTruePeak(-1.0f);
+    };
+    const struct {
+        const char* name;
+        int channels, channel;
+        Configure configure;
+    } cases[] = {
+        {"mono, static gain", 1, 0, staticGain},
+        {"stereo, static gain, left", 2, 0, limiterOnly},
+        {"5.1 LFE, levelling", 6, Surround51::Lfe, [](Surround51& u) { u.main.setLfeGain(6.0f); }},
+        {"5.1 LFE, static gain", 6, Surround51::Lfe,
+         [](Surround51& u) {
+             u.main.setLfeGain(6.0f);
+             u.main.setCorrectionHigh(0.0f);
+             u.main.setCorrectionLow(0.0f);
+         }},
+        {"5.1 centre, static gain", 6, Surround51::Centre, limiterOnly},
+        {"5.1 back right, static gain", 6, Surround51::BackRight, limiterOnly},
+    };
     const int badAt = kRate / 3 + 5;
-    const std::vector<float> clean = programme(total);
+    const std::vector<float> clean = programme(kRate);
     for (float bad : {NAN, INFINITY, -INFINITY, 1e20f, 1e30f, -3.4e38f}) {
-        SCOPED_TRACE(bad);
         std::vector<float> zeroed = clean, poisoned = clean;
         zeroed[badAt] = 0.0f;
         poisoned[badAt] = bad;
-
-        LevelerCore expected, actual;
-        for (LevelerCore* e : {&expected, &actual}) testsig::makeLimiterOnly(*e, -1.0f);
-        std::vector<float> wantL(total), wantR(total), gotL(total), gotR(total);
-        // The bad sample on the left; the right carries the clean programme.
-        expected.processStereo(zeroed.data(), clean.data(), wantL.data(), wantR.data(), total);
-        actual.processStereo(poisoned.data(), clean.data(), gotL.data(), gotR.data(), total);
-        for (int i = 0; i < total; ++i)
-            ASSERT_TRUE(testsig::sameBits(wantL[i], gotL[i]) && testsig::sameBits(wantR[i], gotR[i]))
-                << "stereo, sample " << i;
-
-        for (int poisonedChannel : {Surround51::Centre, Surround51::BackRight}) {
-            Surround51 expected51, actual51;
-            for (Surround51* u : {&expected51, &actual51}) {
-                testsig::makeLimiterOnly(u->main, -1.0f);
-                u->lfe.setTruePeak(-1.0f);
-            }
-            ASSERT_EQ(firstDifference51(expected51, actual51, poisonedChannel, clean, zeroed, poisoned), "")
-                << "5.1 static gain, bad sample on channel " << poisonedChannel;
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(bad));
+            EXPECT_EQ(firstDifference(render(c.channels, c.configure, c.channel, clean, zeroed),
+                                      render(c.channels, c.configure, c.channel, clean, poisoned)),
+                      "");
         }
     }
 }

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "LevelerCore.h"
@@ -16,6 +17,15 @@ inline std::vector<float> sine(double hz, double amplitude, int samples, double 
     std::vector<float> out(samples);
     for (int i = 0; i < samples; ++i)
         out[i] = static_cast<float>(amplitude * std::sin(2.0 * kPi * hz * (i + offset) / rate));
+    return out;
+}
+
+// Gaussian noise of standard deviation `amplitude`.
+inline std::vector<float> noise(double amplitude, int samples, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::normal_distribution<float> gauss(0.0f, 1.0f);
+    std::vector<float> out(samples);
+    for (float& x : out) x = static_cast<float>(amplitude * gauss(rng));
     return out;
 }
 

@@ -1,7 +1,8 @@
-// True-peak estimator: impulse response, unit gain, the centre tap and the
-// overflow recovery.
+// True-peak estimator: known responses, the centre tap and the overflow
+// recovery.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "Probe.h"
@@ -9,56 +10,48 @@
 
 using P = LevelerCoreProbe;
 
-TEST(TruePeak, ImpulseResponseAndCentreDelay) {
-    LevelerCore e;
-    const float expected[] = {0.0321273804f, 0.0604727268f, 0.10719502f, 0.165168524f,
-                              0.256623149f, 0.953251123f, 1.0f,          0.256623149f,
-                              0.165168524f, 0.10719502f,  0.0604727268f, 0.0321273804f, 0.0f};
-    for (int i = 0; i < 13; ++i) {
-        float centre;
-        const float peak = P::truePeak(e, i == 0 ? 1.0f : 0.0f, &centre);
-        EXPECT_EQ(peak, expected[i]) << i;
-        EXPECT_EQ(centre, i == 6 ? 1.0f : 0.0f) << i;  // the estimator delays by exactly 6
+TEST(TruePeak, KnownSignalsAndTheCentreTap) {
+    const float a = 0.70710677f;  // a quarter-rate sine +a, +a, -a, -a has a true peak of 1.0
+    struct Case {
+        const char* name;
+        std::vector<float> input;
+        std::vector<float> lastPeaks;  // of the last samples, in order unless `anyOrder`
+        bool anyOrder;
+    };
+    std::vector<Case> cases = {
+        {"unit impulse", {1.0f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+         {0.0321273804f, 0.0604727268f, 0.10719502f, 0.165168524f, 0.256623149f, 0.953251123f, 1.0f, 0.256623149f,
+          0.165168524f, 0.10719502f, 0.0604727268f, 0.0321273804f, 0.0f},
+         false},
+        {"constant 0.5", std::vector<float>(12, 0.5f), {0.50000006f}, false},
+        {"quarter-rate sine", {}, {1.03415608f, 0.707106769f}, true},
+        {"+1, -1, ...", {}, {1.0f}, false},
+    };
+    for (int i = 0; i < 24; ++i) {
+        cases[2].input.push_back((i % 4) < 2 ? a : -a);
+        cases[3].input.push_back(i % 2 ? -1.0f : 1.0f);
     }
-}
-
-TEST(TruePeak, CentreSlotSequence) {
-    LevelerCore e;
-    const int expected[] = {6, 7, 8, 9, 10, 11, 0, 1, 2, 3, 4, 5, 6};
-    for (int i = 0; i < 13; ++i) {
-        float centre;
-        P::truePeak(e, 0.0f, &centre);
-        EXPECT_EQ(P::tpCentre(e), expected[i]);
-    }
-}
-
-TEST(TruePeak, KnownSignals) {
-    {
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         LevelerCore e;
-        float centre, peak = 0.0f;
-        for (int i = 0; i < 12; ++i) peak = P::truePeak(e, 0.5f, &centre);
-        EXPECT_EQ(peak, 0.50000006f);
-        EXPECT_EQ(peak * 31.999996185302734f, 16.0f);
-    }
-    {
-        // Quarter-rate sine +a, +a, -a, -a with a true peak of 1.0.
-        LevelerCore e;
-        const float a = 0.70710677f;
-        const float pattern[4] = {a, a, -a, -a};
-        float centre, peaks[2];
-        for (int i = 0; i < 24; ++i) {
-            const float peak = P::truePeak(e, pattern[i % 4], &centre);
-            if (i >= 22) peaks[i - 22] = peak;
+        std::vector<float> peaks;
+        for (size_t i = 0; i < c.input.size(); ++i) {
+            float centre;
+            peaks.push_back(P::truePeak(e, c.input[i], &centre));
+            // The centre sample is the one written 6 samples earlier, in the
+            // slot 6 behind the newest.
+            EXPECT_EQ(centre, i >= 6 ? c.input[i - 6] : 0.0f) << i;
+            EXPECT_EQ(P::estimator(e).centre, (i + 6) % 12) << i;
         }
-        EXPECT_TRUE((peaks[0] == 1.03415608f && peaks[1] == 0.707106769f) ||
-                    (peaks[1] == 1.03415608f && peaks[0] == 0.707106769f));
+        std::vector<float> last(peaks.end() - c.lastPeaks.size(), peaks.end()), expected = c.lastPeaks;
+        if (c.anyOrder) {
+            std::sort(last.begin(), last.end());
+            std::sort(expected.begin(), expected.end());
+        }
+        EXPECT_EQ(last, expected);
     }
-    {
-        LevelerCore e;
-        float centre, peak = 0.0f;
-        for (int i = 0; i < 24; ++i) peak = P::truePeak(e, i % 2 ? -1.0f : 1.0f, &centre);
-        EXPECT_EQ(peak, 1.0f);
-    }
+    // The limiter's scaled domain: 0.50000006 x (32 - 2^-18) is 16.
+    EXPECT_EQ(0.50000006f * orvanta::kScaledFullScale, 16.0f);
 }
 
 namespace {
@@ -71,18 +64,18 @@ struct RecoveryCount {
 RecoveryCount feedBadSample(float bad) {
     LevelerCore e;
     testsig::makeLimiterOnly(e, -5.0f);
-    const int lookahead = P::lookaheadLength(e);
+    const int lookahead = P::lookahead(e).length;
     std::vector<float> in = testsig::sine(500.0, 0.1, 6000);
     const int badAt = 3000;
     RecoveryCount result;
     result.output.resize(in.size());
     for (int i = 0; i < static_cast<int>(in.size()); ++i) {
         const uint32_t before = e.overflowRecoveryCount();
-        const int slot = P::lookaheadIndex(e);
+        const int slot = P::lookahead(e).index;
         e.processMono(&in[i], &result.output[i], 1);
         // Every input path admits only measurable samples, so the bad value
         // is planted in the look-ahead delay, on its way to the estimator.
-        if (i == badAt) P::lookaheadDelay(e)[0][slot] = bad;
+        if (i == badAt) P::lookahead(e).line[0][slot] = bad;
         if (e.overflowRecoveryCount() != before) {
             ++result.recoveries;
             if (result.first < 0) result.first = i - badAt - lookahead;
