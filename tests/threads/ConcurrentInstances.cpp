@@ -5,7 +5,8 @@
 // ThreadSanitizer (make sanitize-thread), a data race between instances
 // (state an engine shares, a table filled on first use) aborts the run with
 // a report. Afterwards each thread's script runs again alone: instances must
-// not change each other's audio, so both runs give the same bits.
+// not change each other's audio, so both runs give the same bits. Last, a
+// CLAP instance is switched off and on while its audio thread processes.
 #include <atomic>
 #include <cmath>
 #include <cstdint>
@@ -31,6 +32,8 @@ const Format kFormats[] = {
     {"LADSPA", 3, createLadspa},
     {"LV2", 3, createLv2},
     {"VST 2.4", 2, createVst2},
+    {"VST 3", 2, createVst3},
+    {"CLAP", 3, createClap},
 };
 constexpr int kThreadsPerFormat = 3;
 constexpr int kBlocks = 300;
@@ -134,5 +137,10 @@ int main() {
                     (together[s].error + " " + alone.error).c_str());
     }
     std::printf("%zu instances on as many threads: %s\n", scripts.size(), failures ? "FAILED" : "every one as alone");
+    const std::string switched = clapSwitchesWhileProcessing();
+    if (!switched.empty()) {
+        std::printf("CLAP switched off and on while processing: FAILED: %s\n", switched.c_str());
+        ++failures;
+    }
     return failures ? 1 : 0;
 }

@@ -31,6 +31,12 @@ struct Format {
 std::unique_ptr<Instance> createLadspa(int layout, float rateHz, std::string& error);
 std::unique_ptr<Instance> createLv2(int layout, float rateHz, std::string& error);
 std::unique_ptr<Instance> createVst2(int layout, float rateHz, std::string& error);
+std::unique_ptr<Instance> createVst3(int layout, float rateHz, std::string& error);
+std::unique_ptr<Instance> createClap(int layout, float rateHz, std::string& error);
+
+// A host switching an instance off and on on one thread while another
+// processes (formats that allow it); empty when nothing went wrong.
+std::string clapSwitchesWhileProcessing();
 
 // Control values in engine units, for the formats whose ports take them.
 float engineValue(int index, float normalised);

@@ -7,7 +7,7 @@
 #   tools/sanitize/run-lane.sh BUILD_DIR address|thread [CTEST_ARGUMENTS...]
 #
 # Hosts that are not ours (analyseplugin, applyplugin, sox, ffmpeg, lv2apply,
-# lv2file, jalv) load our sanitized plug-ins, which need the sanitizer's
+# lv2file, jalv, Qtractor's plug-in scanner) load our sanitized plug-ins, which need the sanitizer's
 # run-time first in the process: they run through wrappers, first on PATH,
 # that preload it. Their own leaks at exit are not ours, and a suppression
 # naming a host would match every leak in it, ours too (the host's main is
@@ -37,12 +37,12 @@ address)
   export UBSAN_OPTIONS="$common:print_stacktrace=1:halt_on_error=1"
   # Ardour's programs deadlock under this run-time before or after they do
   # anything (glibc's locale locks, in bindtextdomain and in p11-kit's exit),
-  # with no plug-in loaded at all: their two tests stay in the ordinary lane.
-  excluded="VstArdourScannerCachesTheEffect|lv2_ardour_session"
+  # with no plug-in loaded at all: their tests stay in the ordinary lane.
+  excluded="VstArdourScannerCachesTheEffect|lv2_ardour_session|Vst3InArdour"
   echo "sanitize: AddressSanitizer with leak checking and UndefinedBehaviorSanitizer"
   echo "sanitize: not in this lane, as they cannot run sanitized programs: the i386 tests" \
        "(qemu-i386), the Windows modules' tests (Wine), the memcheck lane (valgrind), and" \
-       "Ardour's session and VST scanner (they hang under AddressSanitizer's run-time)"
+       "Ardour's LV2 session, VST scanner and VST 3 session (they hang under AddressSanitizer's run-time)"
   ;;
 thread)
   runtime="$(gcc -print-file-name=libtsan.so)"
@@ -58,8 +58,10 @@ esac
 
 wrappers="$build/sanitized-hosts"
 rm -rf "$wrappers" && mkdir -p "$wrappers"
-for host in analyseplugin applyplugin sox ffmpeg lv2apply lv2file jalv; do
+qtractor_scan=/usr/lib/x86_64-linux-gnu/qtractor/qtractor_plugin_scan
+for host in analyseplugin applyplugin sox ffmpeg lv2apply lv2file jalv "$qtractor_scan"; do
   real="$(command -v "$host")" || continue
+  host="${host##*/}"
   cat >"$wrappers/$host" <<WRAPPER
 #!/bin/sh
 export ASAN_OPTIONS="\${ASAN_OPTIONS:+\$ASAN_OPTIONS:}detect_leaks=0:handle_segv=0"
@@ -69,6 +71,7 @@ WRAPPER
   chmod +x "$wrappers/$host"
 done
 export PATH="$wrappers:$PATH"
+[ -x "$wrappers/qtractor_plugin_scan" ] && export QTRACTOR_PLUGIN_SCAN="$wrappers/qtractor_plugin_scan"
 
 cd "$build" || exit 1
 ctest --output-on-failure ${excluded:+-E "$excluded"} "$@"
