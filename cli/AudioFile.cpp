@@ -172,19 +172,6 @@ void InputFile::openAudio() {
         if (code == SF_ERR_MALFORMED_FILE) throw FileError{path + ": damaged audio file (malformed header)"};
         throw FileError{path + ": cannot open as audio (" + libraryCause(nullptr) + ")"};
     }
-    // The checks below throw, and a constructor that throws gets no
-    // destructor call: a refused file is closed here, or every refusal in a
-    // batch would keep its file descriptor and libsndfile's state.
-    struct CloseUnlessAccepted {
-        SNDFILE*& file;
-        bool accepted = false;
-        ~CloseUnlessAccepted() {
-            if (!accepted) {
-                sf_close(file);
-                file = nullptr;
-            }
-        }
-    } closer{file_};
     // The header promised more data than the file holds: libsndfile reads
     // what is there, but a cut-off file must not be levelled as if complete.
     char log[8192] = {};
@@ -208,7 +195,6 @@ void InputFile::openAudio() {
     }
     const std::string refusal = mapChannels(info_.channels, hasMap_ ? map_ : nullptr, layout_);
     if (!refusal.empty()) throw FileError{path + ": " + refusal};
-    closer.accepted = true;
 }
 
 InputFile::~InputFile() { release(); }
