@@ -51,12 +51,8 @@ public:
     }
     vst3::int32 ORVANTA_VST3_API countClasses() override { return kClassCount; }
     vst3::tresult ORVANTA_VST3_API getClassInfo(vst3::int32 index, vst3::PClassInfo* info) override {
-        const PluginClass* c = classAt(index);
-        if (c == nullptr || info == nullptr) return vst3::kInvalidArgument;
-        std::memset(info, 0, sizeof *info);
-        std::memcpy(info->cid, c->id.uid().bytes, sizeof info->cid);
-        info->cardinality = vst3::kManyInstances;
-        copyText(info->category, sizeof info->category, categoryOf(*c));
+        const PluginClass* c = startClassInfo(index, info);
+        if (c == nullptr) return vst3::kInvalidArgument;
         copyText(info->name, sizeof info->name, c->name);
         return vst3::kResultOk;
     }
@@ -82,12 +78,8 @@ public:
 
     // ---- IPluginFactory2 ----
     vst3::tresult ORVANTA_VST3_API getClassInfo2(vst3::int32 index, vst3::PClassInfo2* info) override {
-        const PluginClass* c = classAt(index);
-        if (c == nullptr || info == nullptr) return vst3::kInvalidArgument;
-        std::memset(info, 0, sizeof *info);
-        std::memcpy(info->cid, c->id.uid().bytes, sizeof info->cid);
-        info->cardinality = vst3::kManyInstances;
-        copyText(info->category, sizeof info->category, categoryOf(*c));
+        const PluginClass* c = startClassInfo(index, info);
+        if (c == nullptr) return vst3::kInvalidArgument;
         copyText(info->name, sizeof info->name, c->name);
         copyText(info->subCategories, sizeof info->subCategories, subCategoriesOf(*c));
         copyText(info->vendor, sizeof info->vendor, kVendor);
@@ -98,12 +90,8 @@ public:
 
     // ---- IPluginFactory3 ----
     vst3::tresult ORVANTA_VST3_API getClassInfoUnicode(vst3::int32 index, vst3::PClassInfoW* info) override {
-        const PluginClass* c = classAt(index);
-        if (c == nullptr || info == nullptr) return vst3::kInvalidArgument;
-        std::memset(info, 0, sizeof *info);
-        std::memcpy(info->cid, c->id.uid().bytes, sizeof info->cid);
-        info->cardinality = vst3::kManyInstances;
-        copyText(info->category, sizeof info->category, categoryOf(*c));
+        const PluginClass* c = startClassInfo(index, info);
+        if (c == nullptr) return vst3::kInvalidArgument;
         toUtf16(c->name, info->name, 64);
         copyText(info->subCategories, sizeof info->subCategories, subCategoriesOf(*c));
         toUtf16(kVendor, info->vendor, 64);
@@ -117,6 +105,17 @@ public:
 private:
     static const PluginClass* classAt(vst3::int32 index) {
         return index >= 0 && index < kClassCount ? &kClasses[index] : nullptr;
+    }
+    // The fields the three class records share: id, cardinality and category;
+    // null for an index out of range or no record.
+    template <typename ClassInfo> static const PluginClass* startClassInfo(vst3::int32 index, ClassInfo* info) {
+        const PluginClass* c = classAt(index);
+        if (c == nullptr || info == nullptr) return nullptr;
+        std::memset(info, 0, sizeof *info);
+        std::memcpy(info->cid, c->id.uid().bytes, sizeof info->cid);
+        info->cardinality = vst3::kManyInstances;
+        copyText(info->category, sizeof info->category, categoryOf(*c));
+        return c;
     }
     static const char* categoryOf(const PluginClass& c) {
         return c.role == ClassRole::Processor ? vst3::kAudioEffectCategory : vst3::kControllerCategory;
