@@ -13,7 +13,12 @@ WINPLUGINS := $(CURDIR)/$(BUILD)/plugins/windows
 # Every build delivers its architecture's VST 3 module into this one bundle.
 VST3BUNDLE := $(CURDIR)/$(BUILD)/plugins/Orvanta.vst3
 
-.PHONY: all deps configure build windows test memcheck demo bench stress plugins install screenshots clean
+# The sanitizer builds of the x86-64 tree, each in a folder of its own.
+BUILDASAN := $(BUILD)/asan
+BUILDTSAN := $(BUILD)/tsan
+
+.PHONY: all deps configure build windows test memcheck demo bench stress plugins install screenshots clean \
+        sanitize sanitize-thread fuzz
 
 all: build
 
@@ -53,8 +58,15 @@ build: configure windows
 
 plugins: build
 
+# make test ends with the sanitizer lanes where they fit CI's 20 minutes: on
+# two cores or more, unless SANITIZE=0.
+SANITIZE ?= 1
+CORES := $(shell nproc)
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@if [ "$(SANITIZE)" = 0 ]; then echo "make test: sanitizer lanes left out (SANITIZE=0)"; \
+	elif [ "$(CORES)" -lt 2 ]; then echo "make test: sanitizer lanes left out on one core (make sanitize and make sanitize-thread run them)"; \
+	else $(MAKE) --no-print-directory sanitize sanitize-thread; fi
 
 # The test hosts under valgrind's memcheck (also part of `make test`).
 memcheck: build
@@ -68,6 +80,32 @@ bench: configure
 	$(BUILD)/bench/orvanta_bench
 	bash bench/cli_speed.sh $(BUILD)
 	bash bench/landing.sh $(BUILD)
+
+# The whole x86-64 suite under AddressSanitizer (leak checking on) and
+# UndefinedBehaviorSanitizer; it says which tests cannot run there.
+sanitize: deps
+	cmake -S . -B $(BUILDASAN) -DORVANTA_SANITIZE=address,undefined $(CMAKE_ARGS)
+	cmake --build $(BUILDASAN) -j $(JOBS)
+	bash tools/sanitize/run-lane.sh $(BUILDASAN) address -j $(JOBS)
+
+# ThreadSanitizer: the tests labelled "threads" (the core's parameter hand-over,
+# plug-in instances of every format on threads of their own, orvanta-level
+# --jobs 2 with its progress display) and what they run.
+TSAN_TARGETS := core_handover_tsan concurrent_instances orvanta-level cli_test_helper
+sanitize-thread: deps
+	cmake -S . -B $(BUILDTSAN) -DORVANTA_SANITIZE=thread $(CMAKE_ARGS)
+	cmake --build $(BUILDTSAN) -j $(JOBS) --target $(TSAN_TARGETS)
+	bash tools/sanitize/run-lane.sh $(BUILDTSAN) thread -j $(JOBS) -L threads
+
+# The file fuzzer of orvanta-level's input path, for SECONDS seconds: a clang
+# build with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer. A
+# crash prints its input and becomes a case in tests/fuzz/regressions.
+BUILDFUZZ := $(BUILD)/fuzz
+fuzz:
+	@bash tools/install-deps.sh fuzz
+	CC=clang CXX=clang++ cmake -S . -B $(BUILDFUZZ) -DORVANTA_FUZZ=ON -DORVANTA_SANITIZE=address,undefined $(CMAKE_ARGS)
+	cmake --build $(BUILDFUZZ) -j $(JOBS) --target level_file_fuzzer fuzz_seed_files
+	bash tests/fuzz/fuzz.sh run $(BUILDFUZZ) $(SECONDS)
 
 # Randomized stress of the engine with fresh seeds, for SECONDS seconds.
 SECONDS ?= 60

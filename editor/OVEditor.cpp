@@ -35,7 +35,11 @@ OVEditor::OVEditor(EditorParameters& editorParameters, const EditorLayout& edito
       heightPx(static_cast<int32_t>(editorLayout.windowHeightPx)),
       setUpThread(std::this_thread::get_id()),
       threadSetUp(VSTGUI::beginEditorThread()) {
-    VSTGUI::setEmbeddedResources(kEditorImages, kEditorImageCount);
+    // The module registers its images once, as the view layer asks: hosts
+    // create instances on several threads at once, and a function-local
+    // static is initialised exactly once, before any instance goes on.
+    [[maybe_unused]] static const bool imagesRegistered =
+        (VSTGUI::setEmbeddedResources(kEditorImages, kEditorImageCount), true);
 }
 
 OVEditor::~OVEditor() {

@@ -1,6 +1,6 @@
 #!/bin/bash
 # Installs the Debian packages that building and testing need, when they are
-# missing. As root it runs apt-get; otherwise it prints the command and fails.
+# missing; with the argument "fuzz", also those of make fuzz. As root it runs apt-get; otherwise it prints the command and fails.
 set -euo pipefail
 
 native=(cmake g++ g++-multilib make pkg-config libgtest-dev libbenchmark-dev
@@ -17,6 +17,11 @@ native=(cmake g++ g++-multilib make pkg-config libgtest-dev libbenchmark-dev
         libsndfile1-dev libebur128-dev
         # the offline tool's benchmark programmes: synthetic speech
         espeak-ng)
+# make fuzz (tools/install-deps.sh fuzz): clang and its libFuzzer run-time,
+# which make test does not need.
+if [ "${1:-}" = fuzz ]; then
+  native+=(clang libclang-rt-14-dev)
+fi
 # The i386 editor's libraries are unpacked by tools/i386-sysroot.sh, not
 # installed: that needs only the i386 package lists (added below).
 

@@ -124,9 +124,13 @@ bool AudioEffectX::deallocateArrangement(VstSpeakerArrangement** place) {
 
 bool AudioEffectX::copySpeaker(VstSpeakerProperties* to, const VstSpeakerProperties* from) {
     if (!to || !from) return false;
-    // A host's name need not be terminated: copy at most 63 characters.
-    std::strncpy(to->name, from->name, kVstMaxNameLen - 1);
-    to->name[kVstMaxNameLen - 1] = 0;
+    // A host's name need not be terminated: copy at most 63 characters and
+    // clear the rest of the field.
+    const void* end = std::memchr(from->name, 0, kVstMaxNameLen - 1);
+    const size_t length = end ? static_cast<size_t>(static_cast<const char*>(end) - from->name)
+                              : static_cast<size_t>(kVstMaxNameLen - 1);
+    std::memcpy(to->name, from->name, length);
+    std::memset(to->name + length, 0, kVstMaxNameLen - length);
     to->type = from->type;
     to->azimuth = from->azimuth;
     to->elevation = from->elevation;

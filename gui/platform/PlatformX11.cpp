@@ -14,6 +14,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <cairo-xlib.h>
+#include <dlfcn.h>
 #include <fontconfig/fontconfig.h>
 
 #include <array>
@@ -24,6 +25,17 @@
 namespace VSTGUI {
 
 namespace {
+
+// ------------------------------------------------------- staying loaded
+
+// pixman, which cairo draws with, builds its tables in a load-time
+// constructor and never frees them: every unload of a module that brought
+// cairo into the process loses about 12 KB, and hosts that rescan their
+// plug-ins in-process load and unload us again and again. So once a module
+// with this backend is loaded, cairo (and pixman with it) stays in the
+// process; the module itself still unloads.
+[[maybe_unused]] const bool cairoStaysLoaded =
+    dlopen("libcairo.so.2", RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
 
 // ------------------------------------------------------- error trapping
 

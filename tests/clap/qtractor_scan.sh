@@ -4,7 +4,8 @@
 # per plug-in (the meters count as control outputs). 77: no Qtractor (skip).
 set -uo pipefail
 module=$1
-scanner=/usr/lib/x86_64-linux-gnu/qtractor/qtractor_plugin_scan
+# QTRACTOR_PLUGIN_SCAN: the scanner through a wrapper (the sanitizer lane's).
+scanner=${QTRACTOR_PLUGIN_SCAN:-/usr/lib/x86_64-linux-gnu/qtractor/qtractor_plugin_scan}
 [ -x "$scanner" ] || { echo "Qtractor is not installed (tools/install-deps.sh installs it)"; exit 77; }
 source "$(dirname "$0")/../host_checks.sh"
 listing=$(echo "CLAP:$module" | timeout 60 "$scanner" 2>&1)

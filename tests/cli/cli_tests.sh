@@ -3,7 +3,7 @@
 #
 #   cli_tests.sh GROUP ORVANTA_LEVEL HELPER WORK_DIR
 #
-# Groups: identity report channels settings errors signals batch landing faults.
+# Groups: identity report channels settings errors signals batch terminal landing faults.
 set -uo pipefail
 group=$1 tool=$2 helper=$3 work=$4
 rm -rf "$work"
@@ -293,7 +293,8 @@ errors)
 signals)
   # SIGINT and SIGTERM in the middle of a long file: no output, no temporary
   # file, an existing destination untouched, and the tool ends by the signal.
-  "$helper" generate long.wav 2 48000 300 pcm16
+  # sox writes the long file in a second, also in the sanitizer lanes.
+  sox -n -r 48000 -c 2 -b 16 long.wav synth 300 pinknoise vol 0.5
   for sig in INT TERM; do
     echo "keep me" > dest_$sig.wav
     "$tool" -q long.wav -o dest_$sig.wav --force &
@@ -336,6 +337,31 @@ batch)
   msg=$("$tool" -q a.wav sub/a.wav -d two --force 2>&1)
   expect_equal "same output twice" "orvanta-level: two/a.wav: also the output of a.wav; not levelled twice" "$msg"
   no_leftovers batch
+  ;;
+
+terminal)
+  # --jobs 2 on a terminal (script(1) gives the tool one): progress lines
+  # while the jobs run and the same files as without them; then SIGINT while
+  # the progress shows: the tool ends by the signal and leaves nothing behind.
+  for f in a:8 b:6 c:10 long:300; do
+    sox -n -r 48000 -c 2 -b 16 "${f%:*}.wav" synth "${f#*:}" pinknoise vol 0.5
+  done
+  mkdir -p quiet shown stopped
+  "$tool" -q a.wav b.wav c.wav -d quiet --jobs 2 || fail "--jobs 2 without a terminal: status $?"
+  script -qefc "'$tool' a.wav b.wav c.wav -d shown --jobs 2" shown.txt >/dev/null
+  expect_equal "--jobs 2 on a terminal: status" 0 "$?"
+  grep -aq 'elapsed .* left' shown.txt && pass "progress lines on the terminal" || fail "no progress line: $(head -c 300 shown.txt)"
+  for f in a b c; do
+    cmp -s quiet/$f.wav shown/$f.wav && pass "$f.wav: the same with the progress display" || fail "$f.wav differs"
+  done
+  script -qefc "sh -c 'echo \$\$ > tool.pid; exec \"$tool\" long.wav a.wav -d stopped --jobs 2'" stopped.txt >/dev/null &
+  runner=$!
+  for _ in $(seq 1 600); do grep -aq 'long.wav .*elapsed' stopped.txt 2>/dev/null && break; sleep 0.05; done
+  kill -INT "$(cat tool.pid)"
+  wait $runner
+  expect_equal "SIGINT during the progress display: ends by the signal" 130 "$?"
+  [ ! -e stopped/long.wav ] && pass "SIGINT: no output" || fail "SIGINT: output written"
+  no_leftovers terminal
   ;;
 
 landing)

@@ -19,7 +19,7 @@ testhost::Library& library() {
 
 struct PortRow {
     LADSPA_PortDescriptor descriptor;
-    const char* name;
+    std::string name;
     LADSPA_PortRangeHintDescriptor hint;
     float lower, upper;
 };
@@ -39,7 +39,7 @@ const PortRow kControls[] = {
 
 std::vector<PortRow> expectedPorts(unsigned long index) {
     std::vector<PortRow> rows(std::begin(kControls), std::end(kControls));
-    auto add = [&rows](LADSPA_PortDescriptor d, const char* name) { rows.push_back({d, name, 0, 0, 0}); };
+    auto add = [&rows](LADSPA_PortDescriptor d, const std::string& name) { rows.push_back({d, name, 0, 0, 0}); };
     if (index == 0) {
         add(6, "latency");
         add(9, "Input");
@@ -47,15 +47,15 @@ std::vector<PortRow> expectedPorts(unsigned long index) {
     } else if (index == 1) {
         add(6, "latency");
         for (const char* side : {"Left", "Right"}) {
-            add(9, (new std::string("Input (" + std::string(side) + ")"))->c_str());
-            add(10, (new std::string("Output (" + std::string(side) + ")"))->c_str());
+            add(9, "Input (" + std::string(side) + ")");
+            add(10, "Output (" + std::string(side) + ")");
         }
     } else {
         rows.push_back({5, "LFE Gain (dB)", kBounded | LADSPA_HINT_DEFAULT_LOW, -10, 30});
         add(6, "latency");
         for (const char* ch : {"Front Left", "Front Right", "Center", "LFE", "Back Left", "Back Right"}) {
-            add(9, (new std::string("Input (" + std::string(ch) + ")"))->c_str());
-            add(10, (new std::string("Output (" + std::string(ch) + ")"))->c_str());
+            add(9, "Input (" + std::string(ch) + ")");
+            add(10, "Output (" + std::string(ch) + ")");
         }
     }
     return rows;
@@ -97,7 +97,7 @@ TEST(LadspaDescriptors, EveryFieldPortAndHint) {
         for (unsigned long p = 0; p < d->PortCount; ++p) {
             SCOPED_TRACE(p);
             EXPECT_EQ(d->PortDescriptors[p], rows[p].descriptor);
-            EXPECT_STREQ(d->PortNames[p], rows[p].name);
+            EXPECT_STREQ(d->PortNames[p], rows[p].name.c_str());
             EXPECT_EQ(d->PortRangeHints[p].HintDescriptor, rows[p].hint);
             EXPECT_TRUE(sameBits(d->PortRangeHints[p].LowerBound, rows[p].lower));
             EXPECT_TRUE(sameBits(d->PortRangeHints[p].UpperBound, rows[p].upper));

@@ -1,6 +1,7 @@
 // The effect libraries seen by a host: the record, the opcode table, the
 // parameters, the program, the speaker arrangements and the sample rate,
 // and a walk over every opcode with hostile arguments.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -402,6 +403,23 @@ TEST_P(EffectTest, NullBuffersGiveSilenceOnTheChannelsThatExist) {
     effect->processReplacing(effect, in.data(), out.data(), 64);
     EXPECT_EQ(out.channel[1][0], 0.0f);
     effect->processReplacing(effect, in.data(), out.data(), -5);
+}
+
+// Every unload of cairo loses pixman's load-time tables (12 KB), so a host
+// that rescans in-process must find cairo still loaded after unloading us.
+TEST(EffectLibraryTest, CairoStaysLoadedWhenTheLibraryIsUnloaded) {
+    if (!ORVANTA_TEST_HAS_EDITOR) GTEST_SKIP() << "no editor, no cairo";
+    if (void* resident = dlopen("libcairo.so.2", RTLD_NOW | RTLD_NOLOAD)) {
+        dlclose(resident);
+        GTEST_SKIP() << "cairo was loaded before this test (an earlier test in this process)";
+    }
+    {
+        Library library(vsttest::pluginPath(vsttest::kStereo));
+        ASSERT_TRUE(library.ok()) << library.error();
+    }
+    void* cairo = dlopen("libcairo.so.2", RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_NE(cairo, nullptr);
+    if (cairo) dlclose(cairo);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, EffectTest,
