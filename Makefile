@@ -13,7 +13,7 @@ WINPLUGINS := $(CURDIR)/$(BUILD)/plugins/windows
 # Every build delivers its architecture's VST 3 module into this one bundle.
 VST3BUNDLE := $(CURDIR)/$(BUILD)/plugins/Orvanta.vst3
 
-.PHONY: all deps configure build windows test memcheck demo bench stress plugins install screenshots clean
+.PHONY: all deps configure build windows test memcheck demo bench stress plugins install screenshots clean deb
 
 all: build
 
@@ -53,7 +53,7 @@ build: configure windows
 
 plugins: build
 
-test: build
+test: build deb
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The test hosts under valgrind's memcheck (also part of `make test`).
@@ -77,6 +77,11 @@ stress: configure
 
 install: build
 	bash tools/install.sh $(BUILD)/plugins "$(PREFIX)"
+
+# Debian packages of this tree's build, amd64 and i386, into build/deb
+# (debian/rules says what each holds).
+deb: build
+	bash tools/make-deb.sh $(BUILD)/deb
 
 screenshots: build
 	bash tools/screenshots.sh $(BUILD)

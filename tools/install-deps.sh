@@ -16,7 +16,11 @@ native=(cmake g++ g++-multilib make pkg-config libgtest-dev libbenchmark-dev
         # the offline tool: audio files and loudness measurement
         libsndfile1-dev libebur128-dev
         # the offline tool's benchmark programmes: synthetic speech
-        espeak-ng)
+        espeak-ng
+        # make deb and the Windows installer; i686 binutils strip the i386 package
+        debhelper lintian binutils-i686-linux-gnu nsis zip
+        # live levelling: PipeWire with WirePlumber on a private D-Bus session
+        pipewire pipewire-bin wireplumber dbus-daemon)
 # The i386 editor's libraries are unpacked by tools/i386-sysroot.sh, not
 # installed: that needs only the i386 package lists (added below).
 
