@@ -13,7 +13,7 @@ WINPLUGINS := $(CURDIR)/$(BUILD)/plugins/windows
 # Every build delivers its architecture's VST 3 module into this one bundle.
 VST3BUNDLE := $(CURDIR)/$(BUILD)/plugins/Orvanta.vst3
 
-.PHONY: all deps configure build windows test memcheck demo bench stress plugins install screenshots clean deb
+.PHONY: all deps configure build windows test memcheck demo bench stress plugins install screenshots clean deb windows-installer
 
 all: build
 
@@ -53,7 +53,7 @@ build: configure windows
 
 plugins: build
 
-test: build deb
+test: build deb windows-installer
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # The test hosts under valgrind's memcheck (also part of `make test`).
@@ -82,6 +82,10 @@ install: build
 # (debian/rules says what each holds).
 deb: build
 	bash tools/make-deb.sh $(BUILD)/deb
+
+# The Windows installer (NSIS) and zip, into build/windows-installer.
+windows-installer: build
+	bash windows-installer/make.sh $(BUILD)/plugins $(BUILD)/windows-installer
 
 screenshots: build
 	bash tools/screenshots.sh $(BUILD)
