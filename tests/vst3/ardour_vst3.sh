@@ -38,9 +38,12 @@ same_audio() {  # same_audio A B: the float samples of A%L, A%R and B%L, B%R
 }
 levelled_by_the_tool() {
   ffmpeg -v error -y -i "$files/Take1_sweep-1%L.wav" -i "$files/Take1_sweep-1%R.wav" -c:a pcm_f32le \
-    -filter_complex "[0:a][1:a]join=inputs=2:channel_layout=stereo" recording.wav &&
-  "$level" --target -20 --true-peak 0 --max-gain 0 --freeze -40 --input-level -20 --correction-high 100 \
-    --correction-low 100 --mix-mode 0 --force recording.wav -o tool.wav >/dev/null &&
+    -filter_complex "[0:a][1:a]join=inputs=2:channel_layout=stereo" recording.wav || return 1
+  # One pass, as the plug-in levels; the podcast verdict's miss (status 3) is
+  # beside the point here.
+  "$level" --single-pass --target -20 --true-peak 0 --max-gain 0 --freeze -40 --input-level -20 --correction-high 100 \
+    --correction-low 100 --mix-mode 0 --force recording.wav -o tool.wav >/dev/null
+  (($? == 0 || $? == 3)) || return 1
   ffmpeg -v error -y -i tool.wav -filter_complex "channelsplit=channel_layout=stereo[l][r]" \
     -map "[l]" -c:a pcm_f32le "$files/tool%L.wav" -map "[r]" -c:a pcm_f32le "$files/tool%R.wav" &&
   same_audio levelled tool
