@@ -20,7 +20,9 @@ native=(cmake g++ g++-multilib make pkg-config libgtest-dev libbenchmark-dev
         # make deb and the Windows installer; i686 binutils strip the i386 package
         debhelper lintian binutils-i686-linux-gnu nsis zip
         # live levelling: PipeWire with WirePlumber on a private D-Bus session
-        pipewire pipewire-bin wireplumber dbus-daemon)
+        pipewire pipewire-bin wireplumber dbus-daemon
+        # the recipes' hosts: GStreamer's lv2 element and liquidsoap
+        gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good liquidsoap)
 # The i386 editor's libraries are unpacked by tools/i386-sysroot.sh, not
 # installed: that needs only the i386 package lists (added below).
 
