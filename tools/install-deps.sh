@@ -22,7 +22,9 @@ native=(cmake g++ g++-multilib make pkg-config libgtest-dev libbenchmark-dev
         # live levelling: PipeWire with WirePlumber on a private D-Bus session
         pipewire pipewire-bin wireplumber dbus-daemon
         # the recipes' hosts: GStreamer's lv2 element and liquidsoap
-        gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good liquidsoap)
+        gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good liquidsoap
+        # the batch recipe across folders (and machines)
+        parallel)
 # The i386 editor's libraries are unpacked by tools/i386-sysroot.sh, not
 # installed: that needs only the i386 package lists (added below).
 
