@@ -14,6 +14,8 @@ for arch in amd64 i386; do
     --buildinfo-file="$out/orvanta_${version}_$arch.buildinfo" --buildinfo-option=-u"$out" \
     --changes-file="$out/orvanta_${version}_$arch.changes" --changes-option=-u"$out"
 done
+# What debhelper left in debian/ goes; the build tree stays.
+debian/rules clean >/dev/null
 status=0
 for arch in amd64 i386; do
   lintian --fail-on error,warning "$out/orvanta_${version}_$arch.changes" || status=1
