@@ -20,9 +20,11 @@ echo 'context.objects = [ { factory = adapter args = { factory.name = support.nu
 read -r DBUS_SESSION_BUS_ADDRESS bus < <(dbus-daemon --session --fork --print-address=1 --print-pid=1 | paste -s -d' ')
 export DBUS_SESSION_BUS_ADDRESS; pids+=("$bus")
 pipewire >"$w/pipewire.log" 2>&1 & pids+=($!); sleep 1
-wireplumber >"$w/wireplumber.log" 2>&1 & pids+=($!); sleep 2
-check "the daemon runs the Levelled sink and the Levelled Microphone" eval \
-  'pw-cli ls Node | grep -q "\"orvanta_levelled\"" && pw-cli ls Node | grep -q "\"orvanta_mic\""'
+wireplumber >"$w/wireplumber.log" 2>&1 & pids+=($!)
+nodes() { pw-cli ls Node 2>/dev/null | grep -q "\"orvanta_levelled\"" && pw-cli ls Node | grep -q "\"orvanta_mic\""; }
+for _ in $(seq 100); do nodes && break; sleep 0.1; done   # a loaded machine starts slowly
+sleep 1   # and WirePlumber links them
+check "the daemon runs the Levelled sink and the Levelled Microphone" nodes
 sox -n -r 48000 -c 2 -b 16 "$w/quiet.wav" synth 20 pinknoise gain -18   # about -28 LUFS
 pw-record --target null_sink -P '{ stream.capture.sink = true }' "$w/levelled.wav" & rec=$!
 sleep 0.5
