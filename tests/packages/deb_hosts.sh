@@ -17,7 +17,7 @@ check "apt installs $(basename "$deb")" apt_get install --no-install-recommends 
 files=$(dpkg -L orvanta | while read -r f; do [ -f "$f" ] && echo "$f"; done)
 # Debian's analyseplugin has no default folder (it looks in one named
 # "DEFAULT_LADSPA_PATH"): it gets the file; ffmpeg searches /usr/lib/ladspa.
-check "analyseplugin and ffmpeg: /usr/lib/ladspa/la_Orvanta64.so" eval 'analyseplugin /usr/lib/ladspa/la_Orvanta64.so | grep -q "Orvanta 5.1" &&
+check "analyseplugin and ffmpeg: /usr/lib/ladspa/la_Orvanta64.so" eval 'analyseplugin /usr/lib/ladspa/la_Orvanta64.so | grep -c "Orvanta 5.1" >/dev/null &&
   ffmpeg -v error -f lavfi -i anullsrc=r=48000:cl=mono -t 0.5 -af ladspa=file=la_Orvanta64:plugin=orvt_mono -f null -'
 check "lv2ls lists the three LV2 plug-ins" eval '[ "$(lv2ls | grep -c urn:veltrano:orvanta)" -eq 3 ]'
 check "Ardour's VST 2 and VST 3 scanners: /usr/lib/vst, /usr/lib/vst3" eval \
@@ -27,7 +27,7 @@ check "Ardour's VST 2 and VST 3 scanners: /usr/lib/vst, /usr/lib/vst3" eval \
 check "Qtractor's scanner: /usr/lib/clap/Orvanta.clap" eval \
   '[ "$(echo CLAP:/usr/lib/clap/Orvanta.clap | timeout 60 $q 2>&1 | grep -c "^CLAP|Orvanta.*|/usr/lib/clap/")" -eq 3 ]'
 check "orvanta-level, its manual, the PipeWire configuration" eval '[ "$(command -v orvanta-level)" = /usr/bin/orvanta-level ] &&
-  man -P cat orvanta-level 2>/dev/null | grep -q orvanta-level && [ -f /usr/share/pipewire/filter-chain/orvanta-levelled.conf ]'
+  man -P cat orvanta-level 2>/dev/null | grep -c orvanta-level >/dev/null && [ -f /usr/share/pipewire/filter-chain/orvanta-levelled.conf ]'
 check "apt purges it" apt_get purge orvanta
 left=$(for f in $files /usr/lib/lv2/orvanta.lv2 /usr/lib/vst3/Orvanta.vst3; do [ -e "$f" ] && echo "$f"; done)
 check "nothing is left behind${left:+: $left}" test -z "$left"

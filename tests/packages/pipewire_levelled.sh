@@ -21,7 +21,8 @@ read -r DBUS_SESSION_BUS_ADDRESS bus < <(dbus-daemon --session --fork --print-ad
 export DBUS_SESSION_BUS_ADDRESS; pids+=("$bus")
 pipewire >"$w/pipewire.log" 2>&1 & pids+=($!); sleep 1
 wireplumber >"$w/wireplumber.log" 2>&1 & pids+=($!)
-nodes() { pw-cli ls Node 2>/dev/null | grep -q "\"orvanta_levelled\"" && pw-cli ls Node | grep -q "\"orvanta_mic\""; }
+# The listing is read whole: grep -q would end pw-cli early, and pipefail fail it.
+nodes() { local l; l=$(pw-cli ls Node 2>/dev/null); grep -q '"orvanta_levelled"' <<<"$l" && grep -q '"orvanta_mic"' <<<"$l"; }
 for _ in $(seq 100); do nodes && break; sleep 0.1; done   # a loaded machine starts slowly
 sleep 1   # and WirePlumber links them
 check "the daemon runs the Levelled sink and the Levelled Microphone" nodes

@@ -22,7 +22,7 @@ check "VST 2, VST 3, CLAP in the 64-bit hosts' folders" eval 'file "$p"/VSTPlugi
   "$p/Common Files/VST3/Orvanta.vst3/Contents/x86_64-win/Orvanta.vst3" "$p/Common Files/CLAP/Orvanta.clap" | grep -c x86-64 | grep -qx 4'
 check "and the 32-bit ones in the (x86) folders" eval 'file "$x"/VSTPlugins/Orvanta{,_51}.dll \
   "$x/Common Files/VST3/Orvanta.vst3/Contents/x86-win/Orvanta.vst3" "$x/Common Files/CLAP/Orvanta.clap" | grep -c 80386 | grep -qx 4'
-check "the uninstaller is registered" eval "wine reg query '$key' /v QuietUninstallString | grep -q Uninstall.exe"
+check "the uninstaller is registered" eval "wine reg query '$key' /v QuietUninstallString | grep -c Uninstall.exe >/dev/null"
 check "the uninstaller runs silently" wine 'C:\Program Files\Orvanta\Uninstall.exe' /S
 left=$(diff <(echo "$before") <(snapshot) | grep '^[<>]')
 check "no file is left behind${left:+: $left}" test -z "$left"
