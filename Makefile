@@ -18,7 +18,7 @@ BUILDASAN := $(BUILD)/asan
 BUILDTSAN := $(BUILD)/tsan
 
 .PHONY: all deps configure build windows test memcheck demo bench stress plugins install screenshots clean \
-        sanitize sanitize-thread fuzz
+        sanitize sanitize-thread fuzz deb windows-installer
 
 all: build
 
@@ -62,7 +62,7 @@ plugins: build
 # two cores or more, unless SANITIZE=0.
 SANITIZE ?= 1
 CORES := $(shell nproc)
-test: build
+test: build deb windows-installer
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@if [ "$(SANITIZE)" = 0 ]; then echo "make test: sanitizer lanes left out (SANITIZE=0)"; \
 	elif [ "$(CORES)" -lt 2 ]; then echo "make test: sanitizer lanes left out on one core (make sanitize and make sanitize-thread run them)"; \
@@ -115,6 +115,15 @@ stress: configure
 
 install: build
 	bash tools/install.sh $(BUILD)/plugins "$(PREFIX)"
+
+# Debian packages of this tree's build, amd64 and i386, into build/deb
+# (debian/rules says what each holds).
+deb: build
+	bash tools/make-deb.sh $(BUILD)/deb
+
+# The Windows installer (NSIS) and zip, into build/windows-installer.
+windows-installer: build
+	bash windows-installer/make.sh $(BUILD)/plugins $(BUILD)/windows-installer
 
 screenshots: build
 	bash tools/screenshots.sh $(BUILD)

@@ -121,8 +121,8 @@ bool ClapPlugin::paramInfo(uint32_t index, clap_param_info_t* info) const {
     info->flags = CLAP_PARAM_IS_AUTOMATABLE;
     if (row.stepCount > 0) info->flags |= CLAP_PARAM_IS_STEPPED | CLAP_PARAM_IS_ENUM;
     copyName(info->name, row.vstName);
-    info->min_value = row.lower;
-    info->max_value = row.upper;
+    info->min_value = shownBound(row.lower);
+    info->max_value = shownBound(row.upper);
     info->default_value = row.engineDefault;
     return true;
 }

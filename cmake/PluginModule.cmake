@@ -76,6 +76,10 @@ function(orvanta_plugin_module target)
     RUNTIME_OUTPUT_DIRECTORY ${output_dir}
     CXX_VISIBILITY_PRESET hidden
     VISIBILITY_INLINES_HIDDEN ON
+    # A module is installed as it is built: no run path into the build tree
+    # (the i386 editor's libraries are linked from an unpacked sysroot, which
+    # tests put on LD_LIBRARY_PATH; users' hosts find the system's).
+    SKIP_BUILD_RPATH ON
     LINK_DEPENDS ${export_list})
   if(arg_SUFFIX)
     set_target_properties(${target} PROPERTIES SUFFIX ${arg_SUFFIX})

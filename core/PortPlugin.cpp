@@ -17,10 +17,17 @@ PortPlugin::PortPlugin(const PortLayout& ports, std::unique_ptr<PluginCore> core
 PortPlugin::~PortPlugin() = default;
 
 void PortPlugin::connect(uint64_t port, float* location) {
-    if (port < static_cast<uint64_t>(layout_.portSlots)) ports_[port] = location;
+    if (port >= static_cast<uint64_t>(layout_.portSlots)) return;
+    ports_[port] = location;
+    // Some hosts read the latency once, between activation and the first run,
+    // to size their compensation: it is there from the moment it is connected.
+    if (static_cast<int32_t>(port) == layout_.latencyPort) write(layout_.latencyPort, latency_);
 }
 
-void PortPlugin::activate() { core_->reset(); }
+void PortPlugin::activate() {
+    core_->reset();
+    write(layout_.latencyPort, latency_);
+}
 
 void PortPlugin::write(int32_t port, float value) {
     if (port >= 0 && ports_[port] != nullptr) *ports_[port] = value;

@@ -7,7 +7,9 @@
 // handed to the core, which takes a finite value by the port rules (clamped,
 // the mode rounded) and ignores any other, so the engines keep the last
 // finite value. An unconnected control port keeps its last value. Then the
-// latency is written (whatever the host wrote there meanwhile), the block is
+// latency is written (whatever the host wrote there meanwhile; it is also
+// written when its port is connected and at activation, for hosts that read it
+// before the first run), the block is
 // processed (not at all while an audio port is unconnected), and, where the
 // format has them, the two meters are written.
 //

@@ -175,8 +175,8 @@ LADSPA_Descriptor* buildDescriptor(int32_t index) {
             portDescriptors[p] = kControlIn;
             portNames[p] = copyText(info.portName);
             hints[p].HintDescriptor = info.hintDescriptor;
-            hints[p].LowerBound = info.lower;
-            hints[p].UpperBound = info.upper;
+            hints[p].LowerBound = shownBound(info.lower);
+            hints[p].UpperBound = shownBound(info.upper);
         } else {
             const ExtraPort& extra = layout.extraPorts[param - layout.parameterPorts];
             portDescriptors[p] = extra.descriptor;

@@ -139,6 +139,12 @@ bool paramFromSymbol(const char* symbol, size_t length, ParamId& id);
 float clampToRange(ParamId id, float engineValue);
 int32_t clampMode(int32_t mode);  // 0..3
 
+// A bound as hosts are shown it: Input Level's upper bound -0 reads 0 (hosts
+// print a negative zero as "-0"). The value is the same: a host that clamps to
+// it hands over +0, which levels bit for bit as -0 does. Adding +0 turns -0
+// into +0 and leaves every other float as it is.
+inline float shownBound(float bound) { return bound + 0.0f; }
+
 // The plain value a control port's finite value stands for: clamped to the
 // bounds, and for the mix mode rounded to a mode (portValueToMode) and
 // clamped to 0..3. The caller ignores non-finite values.

@@ -16,7 +16,15 @@ native=(cmake g++ g++-multilib make pkg-config libgtest-dev libbenchmark-dev
         # the offline tool: audio files and loudness measurement
         libsndfile1-dev libebur128-dev
         # the offline tool's benchmark programmes: synthetic speech
-        espeak-ng)
+        espeak-ng
+        # make deb and the Windows installer; i686 binutils strip the i386 package
+        debhelper lintian binutils-i686-linux-gnu nsis zip
+        # live levelling: PipeWire with WirePlumber on a private D-Bus session
+        pipewire pipewire-bin wireplumber dbus-daemon
+        # the recipes' hosts: GStreamer's lv2 element and liquidsoap
+        gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good liquidsoap
+        # the batch recipe across folders (and machines)
+        parallel)
 # make fuzz (tools/install-deps.sh fuzz): clang and its libFuzzer run-time,
 # which make test does not need.
 if [ "${1:-}" = fuzz ]; then

@@ -6,8 +6,13 @@
 #   its manual page (orvanta-level.1)                 -> ~/.local/share/man/man1, or PREFIX/share/man/man1
 #   LV2 bundle (orvanta.lv2/)                         -> ~/.lv2,    or PREFIX/lib/lv2
 #   VST 3 bundle (Orvanta.vst3/)                      -> ~/.vst3,   or PREFIX/lib/vst3
-#   CLAP module (Orvanta.clap, this machine's architecture only)
-#                                                     -> ~/.clap,   or PREFIX/lib/clap
+#   CLAP module (Orvanta.clap)                        -> ~/.clap,   or PREFIX/lib/clap
+# Only this machine's architecture goes there. The other architecture's
+# LADSPA, VST and CLAP modules go below ~/.local/lib/<multiarch triplet> (or
+# PREFIX/lib/<triplet>), where only hosts of that architecture are pointed: a
+# host that meets a module it cannot load may stop on it (Audacity asks
+# about "incompatible plug-ins"). The VST 3 bundle holds every architecture
+# in folders of its own, as the format wants.
 #
 #   tools/install.sh PLUGIN_DIR [PREFIX]
 set -euo pipefail
@@ -21,6 +26,12 @@ else
   man_dir=$HOME/.local/share/man/man1 clap_dir=$HOME/.clap
 fi
 
+case "$(uname -m)" in
+  i?86) native=i386 foreign=x86_64 ;;
+  *) native=x86_64 foreign=i386 ;;
+esac
+foreign_lib=${prefix:-$HOME/.local}/lib/$foreign-linux-gnu
+
 installed=0
 copy() {  # copy FILE DIR
   mkdir -p "$2"
@@ -28,15 +39,22 @@ copy() {  # copy FILE DIR
   echo "installed $2/$(basename "$1")"
   installed=$((installed + 1))
 }
-for f in "$plugins"/la_Orvanta*.so; do [ -e "$f" ] && copy "$f" "$ladspa_dir"; done
-for f in "$plugins"/Orvanta*.so; do [ -e "$f" ] && copy "$f" "$vst_dir"; done
-# Every architecture's module is called Orvanta.clap, so only the one this
-# machine's hosts load goes where they look.
-case "$(uname -m)" in
-  i?86) clap=$plugins/i386/Orvanta.clap ;;
-  *) clap=$plugins/Orvanta.clap ;;
-esac
-[ -e "$clap" ] && copy "$clap" "$clap_dir"
+# The x86-64 builds carry "64" in their names; the CLAP modules share one
+# name and lie in folders of their own.
+place() {  # place FILE ARCH FORMAT_DIR FORMAT
+  [ -e "$1" ] || return 0
+  if [ "$2" = "$native" ]; then copy "$1" "$3"; else copy "$1" "$foreign_lib/$4"; fi
+}
+for f in "$plugins"/la_Orvanta*.so; do
+  case "$f" in *64.so) a=x86_64 ;; *) a=i386 ;; esac
+  place "$f" "$a" "$ladspa_dir" ladspa
+done
+for f in "$plugins"/Orvanta*.so; do
+  case "$f" in */Orvanta64*) a=x86_64 ;; *) a=i386 ;; esac
+  place "$f" "$a" "$vst_dir" vst
+done
+place "$plugins/Orvanta.clap" x86_64 "$clap_dir" clap
+place "$plugins/i386/Orvanta.clap" i386 "$clap_dir" clap
 tool=$(dirname "$plugins")/bin/orvanta-level
 if [ -e "$tool" ]; then
   copy "$tool" "$bin_dir"
@@ -65,3 +83,6 @@ if [ "$installed" -eq 0 ]; then
   exit 1
 fi
 echo "LADSPA hosts search the directories in LADSPA_PATH (colon-separated); add $ladspa_dir to it if it is not searched already."
+if [ -d "$foreign_lib" ]; then
+  echo "The $foreign modules are in $foreign_lib/{ladspa,vst,clap}: point only $foreign hosts there (LADSPA_PATH, the host's VST folders, CLAP_PATH)."
+fi

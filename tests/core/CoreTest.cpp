@@ -307,3 +307,26 @@ TEST(CoreRealTime, NothingOnTheAudioPathAllocates) {
         EXPECT_EQ(counter.allocations(), 0u) << int(layout);
     }
 }
+
+// Hosts are shown Input Level's upper bound as +0 (the table keeps -0): +0
+// levels bit for bit as -0, with partial corrections and either law.
+TEST(CoreBits, InputLevelAtPlusZeroLevelsAsAtMinusZero) {
+    EXPECT_FALSE(std::signbit(shownBound(paramTable[int(ParamId::InputLevel)].upper)));
+    for (Layout layout : kLayouts) {
+        for (float mode : {0.0f, 3.0f}) {
+            const int64_t frames = 96000;
+            const int c = channelsOf(layout);
+            Buffers in(c, frames), out[2] = {Buffers(c, frames), Buffers(c, frames)};
+            in.fill(0, frames, 48000);
+            for (int k = 0; k < 2; ++k) {
+                std::unique_ptr<PluginCore> core = PluginCore::create(layout, 48000.0f);
+                for (auto [id, v] : {std::pair{ParamId::CorrectionHigh, 60.0f}, {ParamId::CorrectionLow, 30.0f},
+                                     {ParamId::CorrMixMode, mode}, {ParamId::InputLevel, k ? 0.0f : -0.0f}})
+                    core->setPlain(id, v);
+                EXPECT_EQ(std::signbit(core->plain(ParamId::InputLevel)), k == 0);
+                core->process(in.data(), out[k].data(), frames);
+            }
+            EXPECT_TRUE(out[0].sameAs(out[1], frames)) << int(layout) << " mode " << mode;
+        }
+    }
+}

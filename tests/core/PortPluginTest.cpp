@@ -107,3 +107,15 @@ TEST(PortPlugin, LatencyAndMetersAtEveryRunAudioOnlyWhenConnected) {
     }
     EXPECT_EQ(PortPlugin::create({Layout::Mono, 8, -1, -1, 9, 13}, std::nanf("")), nullptr);
 }
+
+// Hosts that size their compensation before the first run read the latency
+// once the port is connected and again after activation.
+TEST(PortPlugin, LatencyIsThereBeforeTheFirstRun) {
+    Rig rig(Layout::Mono);
+    float latency = -1.0f;
+    rig.plugin->connect(rig.controls, &latency);
+    EXPECT_EQ(latency, 1698.0f);
+    latency = 0.0f;
+    rig.plugin->activate();
+    EXPECT_EQ(latency, 1698.0f);
+}

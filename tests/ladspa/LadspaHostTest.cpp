@@ -31,7 +31,7 @@ const PortRow kControls[] = {
     {5, "True Peak (dBTP)", kBounded | LADSPA_HINT_DEFAULT_MAXIMUM, -5, 0},
     {5, "Max Gain (dB)", kBounded | LADSPA_HINT_DEFAULT_LOW, -10, 30},
     {5, "Freeze Level (LUFS)", kBounded | LADSPA_HINT_DEFAULT_MIDDLE, -70, -10},
-    {5, "Input Level (LUFS)", kBounded | LADSPA_HINT_DEFAULT_MIDDLE, -40, -0.0f},
+    {5, "Input Level (LUFS)", kBounded | LADSPA_HINT_DEFAULT_MIDDLE, -40, 0.0f},  // +0: hosts print -0 as "-0"
     {5, "Correction High (%)", kBounded | LADSPA_HINT_DEFAULT_MAXIMUM, 0, 100},
     {5, "Correction Low (%)", kBounded | LADSPA_HINT_DEFAULT_MAXIMUM, 0, 100},
     {5, "Corr Mix Mode", kBounded | LADSPA_HINT_INTEGER | LADSPA_HINT_DEFAULT_MINIMUM, 0, 3},
