@@ -127,10 +127,10 @@ Landing::Next Landing::giveUp(const std::string& why) {
 
 Landing::Next Landing::observe(const PassOutcome& outcome) {
     ++passes_;
-    const DeliverySpec spec = settings_.delivery();
+    const DeliveryTarget goal = settings_.delivery();
     const double lufs = outcome.out.integratedLufs;
     if (!std::isfinite(lufs)) return giveUp("the programme is silent: it has no loudness to land");
-    const double miss = lufs - spec.targetLufs;
+    const double miss = lufs - goal.targetLufs;
     // Speech: the first trial's short-term loudness gives the ride; the
     // next pass is a trial with it, whatever this one measured.
     bool rideJustSet = false;
@@ -140,9 +140,9 @@ Landing::Next Landing::observe(const PassOutcome& outcome) {
         rideWanted_ = rideJustSet;
     }
     const bool loudnessLanded = std::fabs(miss) <= kLandingLu;
-    const bool peakHeld = !outcome.final || !(outcome.out.truePeakDbtp > spec.ceilingDbtp);
-    const bool shortTermHeld = !outcome.final || std::isnan(spec.maxShortTermLufs) ||
-                               !(outcome.out.maxShortTermLufs > spec.maxShortTermLufs);
+    const bool peakHeld = !outcome.final || !(outcome.out.truePeakDbtp > goal.ceilingDbtp);
+    const bool shortTermHeld = !outcome.final || std::isnan(goal.maxShortTermLufs) ||
+                               !(outcome.out.maxShortTermLufs > goal.maxShortTermLufs);
     if (loudnessLanded && peakHeld && shortTermHeld && !rideJustSet) {
         if (outcome.final) return Next::Landed;
         nextFinal_ = true;  // the same settings once more, written
@@ -166,7 +166,7 @@ Landing::Next Landing::observe(const PassOutcome& outcome) {
         // engine's estimator, and encoders add their own: the engine's
         // ceiling goes down by what the file's peak is over.
         setup_.at(ParamId::TruePeak) = static_cast<float>(setup_.value(ParamId::TruePeak) -
-                                                          (outcome.out.truePeakDbtp - spec.ceilingDbtp) -
+                                                          (outcome.out.truePeakDbtp - goal.ceilingDbtp) -
                                                           kCeilingMarginDb);
         ceilingLowered_ = true;
     }
@@ -174,7 +174,7 @@ Landing::Next Landing::observe(const PassOutcome& outcome) {
         // Loud passages too loud for the short-term limit: correct them fully.
         if (!mayChange(ParamId::CorrectionHigh) || setup_.value(ParamId::CorrectionHigh) >= 100.0f)
             return giveUp("short-term loudness reaches " + number(outcome.out.maxShortTermLufs) +
-                          " LUFS, above the limit of " + number(spec.maxShortTermLufs) + " LUFS");
+                          " LUFS, above the limit of " + number(goal.maxShortTermLufs) + " LUFS");
         setup_.at(ParamId::CorrectionHigh) = 100.0f;
         correctionRaised_ = true;
     }
@@ -199,18 +199,18 @@ Landing::Next Landing::observe(const PassOutcome& outcome) {
         const bool outOfRange = target > range.upper || target < range.lower;
         if (miss < 0 && (stuck || outOfRange) && !(maxGainFollows_ && mayRaise)) {
             if (atMaxGain)
-                return giveUp(number(lufs) + " LUFS instead of " + number(spec.targetLufs) +
+                return giveUp(number(lufs) + " LUFS instead of " + number(goal.targetLufs) +
                               ": the programme needs more lift than Max Gain " + number(maxGain) + " dB" +
                               (mayChange(ParamId::MaxGain) ? " (the top of its range)" : " (given with --max-gain)"));
-            return giveUp(number(lufs) + " LUFS instead of " + number(spec.targetLufs) + ": the true-peak ceiling of " +
-                          number(spec.ceilingDbtp) + " dBTP keeps the programme from being louder");
+            return giveUp(number(lufs) + " LUFS instead of " + number(goal.targetLufs) + ": the true-peak ceiling of " +
+                          number(goal.ceilingDbtp) + " dBTP keeps the programme from being louder");
         }
         const double step = target - engineTarget;
         if (maxGainFollows_) {
             setup_.at(ParamId::MaxGain) = std::min(kHighestMaxGainDb, static_cast<float>(maxGain + step));
         }
-        if (std::fabs(target - spec.targetLufs) > kMostTargetMoveLu || outOfRange)
-            return giveUp(number(lufs) + " LUFS instead of " + number(spec.targetLufs) +
+        if (std::fabs(target - goal.targetLufs) > kMostTargetMoveLu || outOfRange)
+            return giveUp(number(lufs) + " LUFS instead of " + number(goal.targetLufs) +
                           ": the engine's Target Level would have to go to " + number(target) + " LUFS, outside " +
                           number(range.lower) + ".." + number(range.upper));
         setup_.at(ParamId::TargetLevel) = static_cast<float>(target);
@@ -266,12 +266,12 @@ double Landing::largestRideDb() const {
     return largest;
 }
 
-Verdict judge(const LoudnessFigures& figures, const DeliverySpec& spec) {
+Verdict judge(const LoudnessFigures& figures, const DeliveryTarget& goal) {
     Verdict verdict;
     verdict.integratedOk = std::isfinite(figures.integratedLufs) &&
-                           std::fabs(figures.integratedLufs - spec.targetLufs) <= spec.toleranceLu;
-    verdict.truePeakOk = !(figures.truePeakDbtp > spec.ceilingDbtp);  // digital silence has no peak
-    verdict.shortTermJudged = !std::isnan(spec.maxShortTermLufs);
-    if (verdict.shortTermJudged) verdict.shortTermOk = !(figures.maxShortTermLufs > spec.maxShortTermLufs);
+                           std::fabs(figures.integratedLufs - goal.targetLufs) <= goal.toleranceLu;
+    verdict.truePeakOk = !(figures.truePeakDbtp > goal.ceilingDbtp);  // digital silence has no peak
+    verdict.shortTermJudged = !std::isnan(goal.maxShortTermLufs);
+    if (verdict.shortTermJudged) verdict.shortTermOk = !(figures.maxShortTermLufs > goal.maxShortTermLufs);
     return verdict;
 }

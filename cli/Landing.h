@@ -95,12 +95,12 @@ private:
     void keepInRanges();
 };
 
-// The verdict on a file against its delivery spec, one criterion each.
+// The verdict on a file against its delivery target, one criterion each.
 struct Verdict {
     bool integratedOk = false;
     bool truePeakOk = false;
-    bool shortTermJudged = false;  // the spec has a short-term limit
+    bool shortTermJudged = false;  // the delivery target has a short-term limit
     bool shortTermOk = true;
     bool compliant() const { return integratedOk && truePeakOk && shortTermOk; }
 };
-Verdict judge(const LoudnessFigures& figures, const DeliverySpec& spec);
+Verdict judge(const LoudnessFigures& figures, const DeliveryTarget& goal);

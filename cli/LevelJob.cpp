@@ -49,9 +49,9 @@ Settings engineSettings(const EngineSetup& setup) {
 
 // The output's meter choice: the true peak always, the short-term maximum
 // where the delivery has a limit.
-MeterChoice fullMeter(const DeliverySpec& spec, int64_t plotStep) {
+MeterChoice fullMeter(const DeliveryTarget& goal, int64_t plotStep) {
     MeterChoice choice;
-    choice.maxShortTerm = !std::isnan(spec.maxShortTermLufs);
+    choice.maxShortTerm = !std::isnan(goal.maxShortTermLufs);
     choice.seriesStepFrames = plotStep;
     return choice;
 }
@@ -262,7 +262,7 @@ void writingPass(const JobRequest& request, const EngineSetup& setup, JobProgres
     r.series = PlotSeries{};
     r.series.stepSeconds = static_cast<double>(plotStep) / info.samplerate;
     // The short-term series are drawn only.
-    const MeterChoice choice = fullMeter(r.spec, request.plotFile.empty() ? 0 : plotStep);
+    const MeterChoice choice = fullMeter(r.goal, request.plotFile.empty() ? 0 : plotStep);
     BackgroundMeter inputMeter(layout, info.samplerate, choice);
     BackgroundMeter outputMeter(outLayout, info.samplerate, choice);
     // Integer and float samples are stored as the meter sees them; a lossy or
@@ -310,15 +310,15 @@ void writingPass(const JobRequest& request, const EngineSetup& setup, JobProgres
 // --check: the input measured in full and judged; nothing is written.
 void checkFile(const JobRequest& request, JobProgress& progress, const std::atomic<int>& stop, JobResult& r) {
     progress.pass = 0;
-    MeterChoice choice = fullMeter(r.spec, 0);
+    MeterChoice choice = fullMeter(r.goal, 0);
     r.in = measureWholeFile(request.input, nullptr, choice, stop, nullptr);
-    r.verdict = judge(r.in, r.spec);
+    r.verdict = judge(r.in, r.goal);
     r.missed = !r.verdict.compliant();
 }
 
 void run(const JobRequest& request, JobProgress& progress, const std::atomic<int>& stop, JobResult& r) {
     const Options& options = *request.options;
-    r.spec = r.settings.delivery();
+    r.goal = r.settings.delivery();
     r.checkOnly = options.checkOnly;
     r.singlePass = options.singlePass;
     {
@@ -381,7 +381,7 @@ void run(const JobRequest& request, JobProgress& progress, const std::atomic<int
             }
         }
     }
-    r.verdict = judge(r.out, r.spec);
+    r.verdict = judge(r.out, r.goal);
     r.missed = !r.verdict.compliant();
     if (stop.load()) throw Interrupted{};
     output->commit();

@@ -62,7 +62,7 @@ struct JobResult {
     int passes = 0;      // over the engine, the written one included
     double largestRideDb = 0;  // the ride's largest move of the target (speech)
     bool checkOnly = false, singlePass = false;
-    DeliverySpec spec;
+    DeliveryTarget goal;
     Verdict verdict;
     bool missed = false;  // the delivery target was missed (not written, or --single-pass/--check: judged so)
     Layout layout = Layout::Stereo;

@@ -56,9 +56,9 @@ std::string jsonFigures(const LoudnessFigures& f) {
 const char* passFail(bool ok) { return ok ? "pass" : "FAIL"; }
 
 std::string specLine(const JobResult& r) {
-    std::string line = format("%.1f LUFS +-%.1f LU, true peak <= %.1f dBTP", r.spec.targetLufs, r.spec.toleranceLu,
-                              r.spec.ceilingDbtp);
-    if (!std::isnan(r.spec.maxShortTermLufs)) line += format(", short-term <= %.1f LUFS", r.spec.maxShortTermLufs);
+    std::string line = format("%.1f LUFS +-%.1f LU, true peak <= %.1f dBTP", r.goal.targetLufs, r.goal.toleranceLu,
+                              r.goal.ceilingDbtp);
+    if (!std::isnan(r.goal.maxShortTermLufs)) line += format(", short-term <= %.1f LUFS", r.goal.maxShortTermLufs);
     return line;
 }
 
@@ -101,15 +101,15 @@ std::string jsonVerdict(const JobResult& r, const LoudnessFigures& f) {
     std::string t = std::string("{\"compliant\": ") + (r.verdict.compliant() ? "true" : "false") +
                     ", \"preset\": " + jsonString(r.settings.presetName) +
                     ", \"integrated\": {\"lufs\": " + jsonNumber(f.integratedLufs) +
-                    ", \"target_lufs\": " + jsonNumber(r.spec.targetLufs) +
-                    ", \"tolerance_lu\": " + jsonNumber(r.spec.toleranceLu) +
+                    ", \"target_lufs\": " + jsonNumber(r.goal.targetLufs) +
+                    ", \"tolerance_lu\": " + jsonNumber(r.goal.toleranceLu) +
                     ", \"pass\": " + (r.verdict.integratedOk ? "true" : "false") + "}" +
                     ", \"true_peak\": {\"dbtp\": " + jsonNumber(f.truePeakDbtp) +
-                    ", \"ceiling_dbtp\": " + jsonNumber(r.spec.ceilingDbtp) +
+                    ", \"ceiling_dbtp\": " + jsonNumber(r.goal.ceilingDbtp) +
                     ", \"pass\": " + (r.verdict.truePeakOk ? "true" : "false") + "}";
     if (r.verdict.shortTermJudged)
         t += ", \"max_short_term\": {\"lufs\": " + jsonNumber(f.maxShortTermLufs) +
-             ", \"limit_lufs\": " + jsonNumber(r.spec.maxShortTermLufs) +
+             ", \"limit_lufs\": " + jsonNumber(r.goal.maxShortTermLufs) +
              ", \"pass\": " + (r.verdict.shortTermOk ? "true" : "false") + "}";
     return t + "}";
 }

@@ -96,13 +96,13 @@ Settings Settings::fromPreset(const Preset& preset) {
     return settings;
 }
 
-DeliverySpec Settings::delivery() const {
-    DeliverySpec spec;
-    spec.targetLufs = value(ParamId::TargetLevel);
-    spec.toleranceLu = toleranceLu;
-    spec.ceilingDbtp = value(ParamId::TruePeak);
-    spec.maxShortTermLufs = maxShortTermLufs;
-    return spec;
+DeliveryTarget Settings::delivery() const {
+    DeliveryTarget goal;
+    goal.targetLufs = value(ParamId::TargetLevel);
+    goal.toleranceLu = toleranceLu;
+    goal.ceilingDbtp = value(ParamId::TruePeak);
+    goal.maxShortTermLufs = maxShortTermLufs;
+    return goal;
 }
 
 const char* optionName(ParamId id) {

@@ -44,7 +44,7 @@ std::string presetNames();
 
 // What a delivered file is judged by: the preset's tolerance and short-term
 // limit around the target and ceiling the settings name.
-struct DeliverySpec {
+struct DeliveryTarget {
     float targetLufs = 0;
     float toleranceLu = 0;
     float ceilingDbtp = 0;
@@ -66,7 +66,7 @@ struct Settings {
     // The table's defaults with a preset's values on top.
     static Settings fromPreset(const Preset& preset);
     float value(ParamId id) const { return values[static_cast<int32_t>(id)]; }
-    DeliverySpec delivery() const;
+    DeliveryTarget delivery() const;
 };
 
 // Command-line option name of a parameter ("target", "true-peak", ...).
